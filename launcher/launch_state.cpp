@@ -1,0 +1,6 @@
+#include "launcher/launch_state.h"
+
+LaunchText LaunchUrl;
+LaunchText BrowserExe;
+LaunchText BrowserArgs;
+bool QuitRequested = false;

@@ -1,0 +1,102 @@
+#include "launcher/launcher.h"
+
+#include "launcher/launch_state.h"
+#include "tests/fake_windows/fake_test.h"
+
+namespace {
+
+class LauncherTest : public FakeWindowsTest {
+ protected:
+  // Runs the whole launcher on the fake machine and returns its exit code.
+  unsigned Run() {
+    LaunchUrl.clear();
+    BrowserExe.clear();
+    BrowserArgs.clear();
+    QuitRequested = false;
+    try {
+      LauncherMain();
+    } catch (const fake::ProcessExit& exit) {
+      return exit.code;
+    }
+  }
+
+  std::vector<LaunchText> Opened() const {
+    std::vector<LaunchText> files;
+    for (const fake::ShellCall& call : machine.shellCalls) files.push_back(call.file);
+    return files;
+  }
+};
+
+const LaunchText kUrl = u"https://www.wgame.example/index.php?id=304&r=720";
+
+TEST_F(LauncherTest, AddressHasTheFixedPathAndQuery) {
+  const LaunchText url = kLandingPageUrl;
+  EXPECT_EQ(url.rfind(u"https://", 0), 0u);
+  EXPECT_EQ(url.substr(url.find(u'/', 8)), u"/index.php?id=304&r=720");
+}
+
+TEST_F(LauncherTest, WithoutABrowserTheAddressGoesToTheShellAndNothingWaits) {
+  EXPECT_EQ(Run(), 0u);
+  ASSERT_FALSE(machine.shellCalls.empty());
+  const fake::ShellCall& open = machine.shellCalls[0];
+  EXPECT_EQ(open.api, "ShellExecuteW");
+  EXPECT_EQ(open.owner, nullptr);
+  EXPECT_FALSE(open.verbNull);
+  EXPECT_EQ(open.verb, u"open");
+  EXPECT_EQ(open.file, kUrl);
+  EXPECT_FALSE(open.paramsNull);
+  EXPECT_EQ(open.params, u"");
+  EXPECT_FALSE(open.dirNull);
+  EXPECT_EQ(open.dir, u"");
+  EXPECT_EQ(open.show, SW_SHOWNORMAL);
+  EXPECT_TRUE(machine.sleeps.empty());
+}
+
+TEST_F(LauncherTest, FollowUpsAreChosenByWhatExistsInTheCurrentDirectory) {
+  struct Row {
+    const char* name;
+    std::vector<LaunchText> files, directories;
+    std::vector<LaunchText> opened;  // after the address
+  } rows[] = {
+      {"nothing there", {}, {}, {}},
+      {"lnk only", {u"play.lnk"}, {}, {u"play.lnk"}},
+      {"url only", {u"play.url"}, {}, {u"play.url"}},
+      {"lnk wins over url", {u"play.lnk", u"play.url"}, {}, {u"play.lnk"}},
+      {"companion alone", {u"fscommand\\wgame.exe"}, {}, {u"fscommand\\wgame.exe"}},
+      {"all three",
+       {u"play.url", u"fscommand\\wgame.exe", u"play.lnk"},
+       {},
+       {u"play.lnk", u"fscommand\\wgame.exe"}},
+      {"directory named play.lnk", {u"play.url"}, {u"play.lnk"}, {u"play.url"}},
+      {"directories only", {}, {u"play.lnk", u"play.url", u"fscommand\\wgame.exe"}, {}},
+      {"companion folder without the program", {}, {u"fscommand"}, {}},
+  };
+  for (const Row& row : rows) {
+    fake::Reset();
+    fake::Machine& m = fake::M();
+    for (const LaunchText& f : row.files) m.AddFile(f);
+    for (const LaunchText& d : row.directories) m.AddDirectory(d);
+    EXPECT_EQ(Run(), 0u) << row.name;
+    std::vector<LaunchText> expected{kUrl};
+    expected.insert(expected.end(), row.opened.begin(), row.opened.end());
+    std::vector<LaunchText> opened;
+    for (const fake::ShellCall& call : m.shellCalls) {
+      opened.push_back(call.file);
+      EXPECT_EQ(call.verb, u"open") << row.name;
+      EXPECT_EQ(call.params, u"") << row.name;
+      EXPECT_EQ(call.dir, u"") << row.name;
+    }
+    EXPECT_EQ(opened, expected) << row.name;
+  }
+}
+
+TEST_F(LauncherTest, FollowUpsBesideTheExecutableButNotInTheCurrentDirectoryAreNotOpened) {
+  machine.AddFile(u"C:\\Program Files\\wgame\\play.lnk");
+  machine.AddFile(u"C:\\Program Files\\wgame\\fscommand\\wgame.exe");
+  machine.currentDirectory = u"C:\\Users\\player";
+  machine.AddDirectory(machine.currentDirectory);
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_EQ(Opened(), std::vector<LaunchText>{kUrl});
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+// The Windows services the launch and watch logic uses besides the registry, each with exactly the
+// behaviour the logic relies on.
+#pragma once
+
+#include "platform/launch_text.h"
+
+// The Windows major version from GetVersionExW; false when the query fails.
+bool QueryOsMajorVersion(DWORD& major);
+
+// True only for an existing entry that is not a directory. Relative paths are resolved by Windows
+// against the current directory.
+bool IsExistingFile(const LaunchText& path);
+
+// ShellExecuteW(no owner, "open", file, "", "", SW_SHOWNORMAL); the result is of no interest.
+void ShellOpen(const LaunchText& file);
+
+// The toolhelp process snapshot, bound by name in kernel32 at first use (the launcher must start on
+// systems without it). While unbound: a null handle, and enumeration that answers false.
+HANDLE ToolhelpCreateSnapshot(DWORD flags, DWORD processId);
+BOOL ToolhelpProcessFirst(HANDLE snapshot, PROCESSENTRY32W* entry);
+BOOL ToolhelpProcessNext(HANDLE snapshot, PROCESSENTRY32W* entry);
+
+// Forgets the binding, so that the next use looks the functions up again. For tests.
+void ForgetToolhelpBinding();

@@ -1,0 +1,96 @@
+// The shell, file and process services against real Win32, under Wine. These also pin the facts
+// the fake Windows of the host tests is built on.
+#include "platform/services.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/wine/scratch_dir.h"
+
+namespace {
+
+TEST(ServicesOnWindows, ExistingFileAgainstARealFolder) {
+  ScratchDir game(L"services-files");
+  game.WriteFile(L"play.url", "[InternetShortcut]\r\nURL=https://example.invalid/\r\n");
+  game.MakeDirectory(L"play.lnk");
+  game.WriteFile(L"fscommand\\wgame.exe");
+
+  struct Row {
+    LaunchText path;
+    bool exists;
+  } rows[] = {
+      {u"play.url", true},
+      {u"PLAY.URL", true},
+      {u"play.lnk", false},
+      {u"missing", false},
+      {u"fscommand\\wgame.exe", true},
+      {u"fscommand", false},
+      {u"nowhere\\x", false},
+      {u"bad?name", false},
+      {u"", false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(IsExistingFile(row.path), row.exists)
+        << std::string(row.path.begin(), row.path.end());
+  }
+}
+
+TEST(ServicesOnWindows, RelativeNamesFollowTheCurrentDirectory) {
+  ScratchDir beside(L"services-exe-dir");
+  beside.WriteFile(L"play.lnk");
+  EXPECT_TRUE(IsExistingFile(u"play.lnk"));
+  ScratchDir elsewhere(L"services-cwd");
+  EXPECT_FALSE(IsExistingFile(u"play.lnk"));
+}
+
+// What the fake answers for failed attribute reads comes from here.
+TEST(ServicesOnWindows, AttributeErrorsTheFakeMirrors) {
+  ScratchDir game(L"services-errors");
+  struct Row {
+    const wchar_t* path;
+    DWORD error;
+  } rows[] = {
+      {L"missing.lnk", ERROR_FILE_NOT_FOUND},
+      {L"nowhere\\wgame.exe", ERROR_PATH_NOT_FOUND},
+      {L"bad<name", ERROR_INVALID_NAME},
+      {L"", ERROR_PATH_NOT_FOUND},
+  };
+  for (const Row& row : rows) {
+    SetLastError(0);
+    EXPECT_EQ(GetFileAttributesW(row.path), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), row.error) << std::wstring(row.path).size();
+  }
+}
+
+TEST(ServicesOnWindows, ToolhelpIsBoundByNameAndSeesThisProcess) {
+  const HANDLE snapshot = ToolhelpCreateSnapshot(TH32CS_SNAPPROCESS, 0);
+  ASSERT_NE(snapshot, nullptr);
+  ASSERT_NE(snapshot, INVALID_HANDLE_VALUE);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  bool foundSelf = false;
+  for (BOOL more = ToolhelpProcessFirst(snapshot, &entry); more;
+       more = ToolhelpProcessNext(snapshot, &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId()) {
+      foundSelf = true;
+      EXPECT_STREQ(entry.szExeFile, L"platform_tests.exe") << "the bare file name, no folder";
+    }
+  }
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+  EXPECT_TRUE(foundSelf);
+  CloseHandle(snapshot);
+
+  PROCESSENTRY32W unsized{};
+  const HANDLE again = ToolhelpCreateSnapshot(TH32CS_SNAPPROCESS, 0);
+  EXPECT_FALSE(ToolhelpProcessFirst(again, &unsized)) << "the size field must be set";
+  CloseHandle(again);
+}
+
+TEST(ServicesOnWindows, VersionQueryAnswers) {
+  DWORD major = 0;
+  ASSERT_TRUE(QueryOsMajorVersion(major));
+  EXPECT_GE(major, 5u);
+  OSVERSIONINFOW unsized{};
+  EXPECT_FALSE(GetVersionExW(&unsized)) << "a size field of 0 is refused";
+}
+
+}  // namespace

@@ -1,0 +1,210 @@
+#include "tests/e2e/scenario.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <sstream>
+
+namespace {
+
+std::wstring Here() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  return path.substr(0, path.rfind(L'\\'));
+}
+
+std::string ReadAll(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string content;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+    content.append(buffer, read);
+  CloseHandle(file);
+  return content;
+}
+
+std::wstring TestName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name = std::string(info->test_suite_name()) + "-" + info->name();
+  return std::wstring(name.begin(), name.end());
+}
+
+std::vector<Event> Parse(const std::string& log) {
+  std::vector<Event> events;
+  std::istringstream lines(log);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream words(line);
+    Event event;
+    words >> event.kind >> event.image >> event.ms;
+    if (event.kind == "start") {
+      const std::size_t bar = line.find(" | ");
+      const std::size_t dirStart = line.find(' ', line.find(' ', line.find(' ') + 1) + 1) + 1;
+      event.directory = line.substr(dirStart, bar - dirStart);
+      event.commandLine = line.substr(bar + 3);
+    }
+    if (event.kind == "start" || event.kind == "end") events.push_back(event);
+  }
+  return events;
+}
+
+}  // namespace
+
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
+                      nullptr, nullptr);
+  return out;
+}
+
+std::wstring Quoted(const std::wstring& path) {
+  return L"\"" + path + L"\"";
+}
+
+void SetRegText(HKEY root, const std::wstring& key, const std::wstring& name,
+                const std::wstring& value, DWORD type) {
+  HKEY handle = nullptr;
+  ASSERT_EQ(
+      RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
+      ERROR_SUCCESS)
+      << Narrow(key);
+  const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+  ASSERT_EQ(RegSetValueExW(handle, name.empty() ? nullptr : name.c_str(), 0, type,
+                           reinterpret_cast<const BYTE*>(value.c_str()), bytes),
+            ERROR_SUCCESS);
+  RegCloseKey(handle);
+}
+
+void DeleteRegTree(HKEY root, const std::wstring& key) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return;
+  wchar_t child[256];
+  while (RegEnumKeyW(handle, 0, child, 256) == ERROR_SUCCESS) {
+    DeleteRegTree(handle, child);
+  }
+  RegCloseKey(handle);
+  RegDeleteKeyW(root, key.c_str());
+}
+
+unsigned long long Scenario::Now() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return ((static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime) / 10000;
+}
+
+Scenario::Scenario() : root_(L"e2e-" + TestName()) {
+  root_.MakeDirectory(L"game");
+  root_.MakeDirectory(L"programs");
+  root_.MakeDirectory(L"install");
+  log_ = root_ / L"events.log";
+  SetEnvironmentVariableW(L"STANDIN_LOG", log_.c_str());
+  CopyFileW((Here() + L"\\launcher.exe").c_str(), (InstallDir() + L"\\launcher.exe").c_str(),
+            FALSE);
+}
+
+Scenario::~Scenario() {
+  // Let stand-ins that are still winding down let go of the folder.
+  Sleep(200);
+}
+
+void Scenario::AddStandin(const std::wstring& path, unsigned lifeMs, const std::wstring& spawn) {
+  const std::size_t cut = path.rfind(L'\\');
+  if (cut != std::wstring::npos) CreateDirectoryW(path.substr(0, cut).c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW((Here() + L"\\standin.exe").c_str(), path.c_str(), FALSE)) << Narrow(path);
+  std::string config = "life=" + std::to_string(lifeMs) + "\r\n";
+  if (!spawn.empty()) config += "spawn=" + Narrow(spawn) + "\r\n";
+  const HANDLE file = CreateFileW((path + L".cfg").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, config.data(), static_cast<DWORD>(config.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void Scenario::AddShortcut(const std::wstring& linkPath, const std::wstring& target) {
+  CoInitialize(nullptr);
+  IShellLinkW* link = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                             reinterpret_cast<void**>(&link)),
+            S_OK);
+  link->SetPath(target.c_str());
+  IPersistFile* file = nullptr;
+  ASSERT_EQ(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), S_OK);
+  EXPECT_EQ(file->Save(linkPath.c_str(), TRUE), S_OK);
+  file->Release();
+  link->Release();
+}
+
+void Scenario::RegisterHttpsHandler(const std::wstring& exe) {
+  DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https\\shell\\open\\ddeexec");
+  SetRegText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https", L"URL Protocol", L"");
+  SetRegText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https\\shell\\open\\command", L"",
+             Quoted(exe) + L" \"%1\"");
+}
+
+void Scenario::RegisterUrlFileHandler(const std::wstring& exe) {
+  SetRegText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.url", L"", L"InternetShortcut");
+  DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\InternetShortcut\\shell\\open\\ddeexec");
+  SetRegText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\InternetShortcut\\shell\\open\\command", L"",
+             Quoted(exe) + L" \"%1\"");
+}
+
+LauncherRun Scenario::RunLauncher(DWORD timeoutMs,
+                                  const std::function<void(const PROCESS_INFORMATION&)>& during) {
+  LauncherRun run;
+  std::wstring command = Quoted(InstallDir() + L"\\launcher.exe");
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  const std::wstring game = GameDir();
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, game.c_str(),
+                      &startup, &process)) {
+    ADD_FAILURE() << "the launcher did not start: " << GetLastError();
+    return run;
+  }
+  run.started = Now();
+  if (during) during(process);
+  if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+    ADD_FAILURE() << "the launcher did not exit within " << timeoutMs << " ms";
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  run.ended = Now();
+  GetExitCodeProcess(process.hProcess, &run.exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return run;
+}
+
+std::vector<Event> Scenario::Events(std::size_t count, DWORD timeoutMs) const {
+  const unsigned long long deadline = Now() + timeoutMs;
+  std::vector<Event> events = Parse(ReadAll(log_));
+  while (events.size() < count && Now() < deadline) {
+    Sleep(50);
+    events = Parse(ReadAll(log_));
+  }
+  return events;
+}
+
+std::vector<Event> Scenario::Starts(std::size_t count, DWORD timeoutMs) const {
+  const unsigned long long deadline = Now() + timeoutMs;
+  std::vector<Event> starts;
+  do {
+    starts.clear();
+    for (const Event& event : Events(0, 0)) {
+      if (event.kind == "start") starts.push_back(event);
+    }
+    if (starts.size() >= count) break;
+    Sleep(50);
+  } while (Now() < deadline);
+  std::stable_sort(starts.begin(), starts.end(),
+                   [](const Event& a, const Event& b) { return a.ms < b.ms; });
+  return starts;
+}

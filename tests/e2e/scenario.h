@@ -1,0 +1,71 @@
+// End-to-end scenarios: the real launcher executable in a scratch game folder, under Wine, with
+// stand-in programs (standin.exe under other names) registered where the launcher or the shell will
+// find them. Each stand-in appends its start and end to one log, which the scenario reads back.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/wine/scratch_dir.h"
+
+struct Event {
+  std::string kind;           // "start" or "end"
+  std::string image;          // file name of the stand-in
+  unsigned long long ms = 0;  // start: process creation time; end: time of exit
+  std::string directory;      // start: its working directory
+  std::string commandLine;    // start: its whole command line
+};
+
+struct LauncherRun {
+  DWORD exitCode = STILL_ACTIVE;
+  unsigned long long started = 0;  // ms, when CreateProcessW returned
+  unsigned long long ended = 0;    // ms, when the launcher's exit was seen
+};
+
+class Scenario : public ::testing::Test {
+ protected:
+  Scenario();
+  ~Scenario() override;
+
+  // The scenario's folders: the game folder is the launcher's current directory; the launcher's
+  // executable lies in another folder.
+  std::wstring GameDir() const { return root_ / L"game"; }
+  std::wstring ProgramsDir() const { return root_ / L"programs"; }
+  std::wstring InstallDir() const { return root_ / L"install"; }
+
+  // Places a stand-in at `path` that lives `lifeMs` and optionally starts `spawn` first.
+  void AddStandin(const std::wstring& path, unsigned lifeMs = 0, const std::wstring& spawn = L"");
+  void AddShortcut(const std::wstring& linkPath, const std::wstring& target);
+
+  // Where the shell sends https addresses and .url files.
+  void RegisterHttpsHandler(const std::wstring& exe);
+  void RegisterUrlFileHandler(const std::wstring& exe);
+
+  // Starts the launcher in the game folder and waits for it to exit. `during` runs once the
+  // launcher is up, with its process and thread ids.
+  LauncherRun RunLauncher(DWORD timeoutMs = 60000,
+                          const std::function<void(const PROCESS_INFORMATION&)>& during = {});
+
+  // The log, once it holds at least `count` events (or after `timeoutMs`).
+  std::vector<Event> Events(std::size_t count, DWORD timeoutMs = 10000) const;
+  // Starts only, in the order the processes were created.
+  std::vector<Event> Starts(std::size_t count, DWORD timeoutMs = 10000) const;
+
+  static unsigned long long Now();
+
+ private:
+  ScratchDir root_;
+  std::wstring log_;
+};
+
+// Registry helpers for scenarios.
+void SetRegText(HKEY root, const std::wstring& key, const std::wstring& name,
+                const std::wstring& value, DWORD type = REG_SZ);
+void DeleteRegTree(HKEY root, const std::wstring& key);
+std::wstring Quoted(const std::wstring& path);
+std::string Narrow(const std::wstring& text);

@@ -1,0 +1,105 @@
+// A stand-in for the programs the launcher starts: a browser, the game behind a shortcut, the
+// companion program. Copied under whatever name a scenario needs. It appends what happened to it to
+// the log named by STANDIN_LOG, one line per event:
+//   start <image> <creation ms> <working directory> | <command line>
+//   end <image> <ms>
+// and behaves as told by a file beside it, <its own path>.cfg, holding lines of
+//   life=<milliseconds>          how long to live (default 0)
+//   spawn=<path>                 a program to start before living out its life
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
+                      nullptr, nullptr);
+  return out;
+}
+
+unsigned long long Milliseconds(const FILETIME& time) {
+  return ((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) /
+         10000;
+}
+
+unsigned long long Now() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return Milliseconds(now);
+}
+
+void Log(const std::string& line) {
+  wchar_t path[MAX_PATH];
+  if (GetEnvironmentVariableW(L"STANDIN_LOG", path, MAX_PATH) == 0) return;
+  const HANDLE log = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (log == INVALID_HANDLE_VALUE) return;
+  const std::string text = line + "\r\n";
+  DWORD written = 0;
+  WriteFile(log, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(log);
+}
+
+std::string ReadConfig(const std::wstring& path) {
+  const HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  char buffer[4096];
+  DWORD read = 0;
+  ReadFile(file, buffer, sizeof buffer, &read, nullptr);
+  CloseHandle(file);
+  return std::string(buffer, read);
+}
+
+std::string Setting(const std::string& config, const std::string& key) {
+  const std::string prefix = key + "=";
+  std::size_t at = 0;
+  while (at < config.size()) {
+    std::size_t end = config.find('\n', at);
+    if (end == std::string::npos) end = config.size();
+    std::string line = config.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.compare(0, prefix.size(), prefix) == 0) return line.substr(prefix.size());
+    at = end + 1;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring image = self;
+  image = image.substr(image.rfind(L'\\') + 1);
+  wchar_t directory[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, directory);
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+
+  Log("start " + Utf8(image) + " " + std::to_string(Milliseconds(created)) + " " + Utf8(directory) +
+      " | " + Utf8(GetCommandLineW()));
+
+  const std::string config = ReadConfig(std::wstring(self) + L".cfg");
+  const std::string spawn = Setting(config, "spawn");
+  if (!spawn.empty()) {
+    std::wstring command = L"\"" + std::wstring(spawn.begin(), spawn.end()) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+  }
+  const std::string life = Setting(config, "life");
+  if (!life.empty()) Sleep(static_cast<DWORD>(std::stoul(life)));
+  Log("end " + Utf8(image) + " " + std::to_string(Now()));
+  return 0;
+}

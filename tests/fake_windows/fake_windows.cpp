@@ -1,0 +1,568 @@
+#include "tests/fake_windows/fake_windows.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace fake {
+namespace {
+
+std::unique_ptr<Machine> machine = std::make_unique<Machine>();
+
+char16_t AsciiLower(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? c + 0x20 : c;
+}
+
+LaunchText Text(LPCWSTR s) {
+  return s == nullptr ? LaunchText() : LaunchText(reinterpret_cast<const char16_t*>(s));
+}
+
+std::vector<LaunchText> SplitPath(const LaunchText& path) {
+  std::vector<LaunchText> parts;
+  LaunchText part;
+  for (char16_t c : path) {
+    if (c == u'\\') {
+      parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  parts.push_back(part);
+  return parts;
+}
+
+const HKEY kRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+
+RegKey* RootNode(HKEY key) {
+  if (key == HKEY_CLASSES_ROOT) return &machine->classesRoot;
+  if (key == HKEY_CURRENT_USER) return &machine->currentUser;
+  if (key == HKEY_LOCAL_MACHINE) return &machine->localMachine;
+  return nullptr;
+}
+
+bool IsRoot(HKEY key) {
+  return std::find(std::begin(kRoots), std::end(kRoots), key) != std::end(kRoots);
+}
+
+RegKey* KeyNode(HKEY key) {
+  if (RegKey* root = RootNode(key)) return root;
+  const auto it = machine->openKeys.find(key);
+  return it == machine->openKeys.end() ? nullptr : it->second;
+}
+
+// Simple mapping over the ranges tests use: ASCII, Latin-1, Latin Extended-A, basic Greek and
+// Cyrillic. One unit to one unit, as CharUpperBuffW/CharLowerBuffW do; ß and surrogates stay.
+char16_t CaseMap(char16_t c, bool upper) {
+  auto shift = [&](char16_t lowFirst, char16_t lowLast, int delta) -> int {
+    if (upper && c >= lowFirst && c <= lowLast) return c - delta;
+    if (!upper && c >= lowFirst - delta && c <= lowLast - delta) return c + delta;
+    return -1;
+  };
+  if (c == 0x00D7 || c == 0x00F7 || c == 0x03A2 || c == 0x03C2) return c;
+  for (int r : {shift(u'a', u'z', 0x20), shift(0x00E0, 0x00FE, 0x20), shift(0x03B1, 0x03C9, 0x20),
+                shift(0x0430, 0x044F, 0x20), shift(0x0450, 0x045F, 0x50)}) {
+    if (r >= 0) return static_cast<char16_t>(r);
+  }
+  if (c == 0x00FF && upper) return 0x0178;
+  if (c == 0x0178 && !upper) return 0x00FF;
+  if (c >= 0x0100 && c <= 0x0137 && c != 0x0130 && c != 0x0131) {
+    return static_cast<char16_t>(upper ? (c & ~1u) : (c | 1u));
+  }
+  return c;
+}
+
+DWORD CaseMapBuffer(LPWSTR text, DWORD length, bool upper) {
+  if (text == nullptr) return 0;
+  for (DWORD i = 0; i < length; ++i) text[i] = CaseMap(text[i], upper);
+  return length;
+}
+
+bool HasInvalidNameCharacter(const LaunchText& path) {
+  return path.find_first_of(u"*?<>|\"") != LaunchText::npos;
+}
+
+LaunchText ParentOf(const LaunchText& fullPath) {
+  const auto cut = fullPath.rfind(u'\\');
+  return cut == LaunchText::npos ? LaunchText() : fullPath.substr(0, cut);
+}
+
+bool DirectoryExists(const LaunchText& fullPath) {
+  if (fullPath.size() == 2 && fullPath[1] == u':') return true;  // a drive root
+  const auto it = machine->files.find(fullPath);
+  return it != machine->files.end() && it->second.directory;
+}
+
+DWORD MissingError(const LaunchText& fullPath) {
+  return DirectoryExists(ParentOf(fullPath)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
+bool NoCaseLess::operator()(const LaunchText& a, const LaunchText& b) const {
+  return std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](char16_t x, char16_t y) { return AsciiLower(x) < AsciiLower(y); });
+}
+
+Machine& M() {
+  return *machine;
+}
+
+void Reset() {
+  machine = std::make_unique<Machine>();
+  machine->AddDirectory(machine->currentDirectory);
+}
+
+std::string Narrow(const LaunchText& text) {
+  std::string out;
+  for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+std::vector<LaunchText> Running() {
+  std::vector<LaunchText> names;
+  for (const Process& p : machine->processes) {
+    if (p.start <= machine->now && machine->now < p.end) names.push_back(p.image);
+  }
+  return names;
+}
+
+HANDLE Machine::NewHandle() {
+  nextHandle += 4;
+  return reinterpret_cast<HANDLE>(nextHandle);
+}
+
+RegKey& Machine::Key(HKEY root, const LaunchText& path) {
+  RegKey* node = RootNode(root);
+  if (node == nullptr) throw std::logic_error("not a predefined root");
+  if (path.empty()) return *node;
+  for (const LaunchText& part : SplitPath(path)) {
+    auto& child = node->subkeys[part];
+    if (!child) child = std::make_unique<RegKey>();
+    node = child.get();
+  }
+  return *node;
+}
+
+void Machine::SetValue(HKEY root, const LaunchText& path, const LaunchText& name, DWORD type,
+                       std::vector<BYTE> bytes) {
+  Key(root, path).values[name] = RegValue{type, std::move(bytes)};
+}
+
+void Machine::SetText(HKEY root, const LaunchText& path, const LaunchText& name,
+                      const LaunchText& text, DWORD type, bool terminated) {
+  std::vector<BYTE> bytes;
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<BYTE>(c & 0xFF));
+    bytes.push_back(static_cast<BYTE>(c >> 8));
+  }
+  if (terminated) bytes.insert(bytes.end(), {0, 0});
+  SetValue(root, path, name, type, std::move(bytes));
+}
+
+LaunchText Machine::FullPath(const LaunchText& path) const {
+  const bool absolute =
+      (path.size() >= 2 && path[1] == u':') || (!path.empty() && path[0] == u'\\');
+  LaunchText full = absolute ? path : currentDirectory + u"\\" + path;
+  while (full.size() > 3 && full.back() == u'\\') full.pop_back();
+  return full;
+}
+
+void Machine::AddFile(const LaunchText& path, FileEntry entry) {
+  const LaunchText full = FullPath(path);
+  for (LaunchText parent = ParentOf(full); parent.size() > 2; parent = ParentOf(parent)) {
+    files[parent].directory = true;
+  }
+  files[full] = entry;
+}
+
+void Machine::AddDirectory(const LaunchText& path) {
+  FileEntry entry;
+  entry.directory = true;
+  AddFile(path, entry);
+}
+
+DWORD Machine::AddProcess(const LaunchText& image, Time lifetime) {
+  const DWORD pid = nextPid++;
+  processes.push_back(Process{pid, image, now, lifetime == kForever ? kForever : now + lifetime});
+  return pid;
+}
+
+void Machine::PostAt(Time arrival, UINT message, HWND hwnd) {
+  queue.push_back(QueuedMessage{arrival, hwnd, message});
+  std::stable_sort(queue.begin(), queue.end(), [](const QueuedMessage& a, const QueuedMessage& b) {
+    return a.arrival < b.arrival;
+  });
+}
+
+}  // namespace fake
+
+using fake::machine;
+
+// ---- advapi32 ----
+
+LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM desired, PHKEY result) {
+  const LaunchText name = fake::Text(subKey);
+  auto done = [&](LSTATUS status) {
+    machine->regOpens.push_back(fake::RegOpenCall{name, desired, status});
+    return status;
+  };
+  if (result == nullptr) return done(87);  // ERROR_INVALID_PARAMETER
+  *result = nullptr;
+  fake::RegKey* node = fake::KeyNode(key);
+  if (node == nullptr) return done(ERROR_INVALID_HANDLE);
+  if (name.empty() && fake::IsRoot(key)) {
+    *result = key;
+    return done(ERROR_SUCCESS);
+  }
+  LaunchText path = name;
+  if (!path.empty() && path[0] == u'\\') {
+    if (key != HKEY_CLASSES_ROOT) return done(ERROR_BAD_PATHNAME);
+    path.erase(0, 1);
+  }
+  while (!path.empty() && path.back() == u'\\') path.pop_back();
+  if (!path.empty()) {
+    for (const LaunchText& part : fake::SplitPath(path)) {
+      if (part.empty()) return done(ERROR_BAD_PATHNAME);
+      const auto it = node->subkeys.find(part);
+      if (it == node->subkeys.end()) return done(ERROR_FILE_NOT_FOUND);
+      node = it->second.get();
+    }
+  }
+  const DWORD wanted = desired & ~static_cast<DWORD>(KEY_WOW64_64KEY | KEY_WOW64_32KEY);
+  if ((wanted & ~node->granted) != 0) return done(ERROR_ACCESS_DENIED);
+  const HKEY handle = static_cast<HKEY>(machine->NewHandle());
+  machine->openKeys[handle] = node;
+  *result = handle;
+  return done(ERROR_SUCCESS);
+}
+
+LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
+                                LPDWORD dataSize) {
+  const fake::RegKey* node = fake::KeyNode(key);
+  if (node == nullptr) return ERROR_INVALID_HANDLE;
+  const auto it = node->values.find(fake::Text(valueName));
+  if (it == node->values.end()) {
+    if (data == nullptr && dataSize != nullptr) *dataSize = 0;
+    return ERROR_FILE_NOT_FOUND;
+  }
+  const fake::RegValue value = it->second;  // a copy: the hook below may change the original
+  const auto stored = static_cast<DWORD>(value.bytes.size());
+  if (type != nullptr) *type = value.type;
+  if (data == nullptr) {
+    if (dataSize != nullptr) *dataSize = stored;
+    if (machine->afterValueSizeQuery) machine->afterValueSizeQuery();
+    return ERROR_SUCCESS;
+  }
+  if (dataSize == nullptr) return 87;  // ERROR_INVALID_PARAMETER
+  if (*dataSize < stored) {
+    *dataSize = stored;
+    return ERROR_MORE_DATA;
+  }
+  std::memcpy(data, value.bytes.data(), stored);
+  const bool text =
+      value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+  if (text && *dataSize >= stored + 2) {  // Windows adds an uncounted terminator when there is room
+    data[stored] = 0;
+    data[stored + 1] = 0;
+  }
+  *dataSize = stored;
+  return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegCloseKey(HKEY key) {
+  if (fake::IsRoot(key)) return ERROR_SUCCESS;
+  return machine->openKeys.erase(key) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LSTATUS WINAPI RegFlushKey(HKEY key) {
+  ++machine->regFlushes;
+  return fake::KeyNode(key) != nullptr ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+// ---- kernel32 ----
+
+BOOL WINAPI GetVersionExW(OSVERSIONINFOW* info) {
+  if (info == nullptr || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOW)) {
+    machine->lastError = ERROR_INSUFFICIENT_BUFFER;
+    return FALSE;
+  }
+  if (machine->versionFails) return FALSE;
+  info->dwMajorVersion = machine->majorVersion;
+  info->dwMinorVersion = machine->minorVersion;
+  info->dwBuildNumber = 9200;
+  info->dwPlatformId = 2;
+  return TRUE;
+}
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR fileName) {
+  const LaunchText path = fake::Text(fileName);
+  if (path.empty()) {
+    machine->lastError = ERROR_PATH_NOT_FOUND;
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  if (fake::HasInvalidNameCharacter(path)) {
+    machine->lastError = ERROR_INVALID_NAME;
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  const LaunchText full = machine->FullPath(path);
+  const auto it = machine->files.find(full);
+  if (it == machine->files.end()) {
+    machine->lastError = fake::MissingError(full);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  if (it->second.attributesError != 0) {
+    machine->lastError = it->second.attributesError;
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return it->second.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+}
+
+DWORD WINAPI GetLastError() {
+  return machine->lastError;
+}
+
+HANDLE WINAPI FindFirstFileW(LPCWSTR fileName, WIN32_FIND_DATAW* findData) {
+  ++machine->findFirstCalls;
+  const LaunchText path = fake::Text(fileName);
+  const LaunchText full = machine->FullPath(path);
+  const auto it = machine->files.find(full);
+  if (path.empty() || it == machine->files.end() || it->second.invisibleToFind) {
+    machine->lastError = path.empty() ? ERROR_PATH_NOT_FOUND : fake::MissingError(full);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::memset(findData, 0, sizeof *findData);
+  findData->dwFileAttributes =
+      it->second.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  const LaunchText leaf = full.substr(full.rfind(u'\\') + 1).substr(0, MAX_PATH - 1);
+  std::copy(leaf.begin(), leaf.end(), findData->cFileName);
+  const HANDLE handle = machine->NewHandle();
+  machine->findHandles.insert(handle);
+  return handle;
+}
+
+BOOL WINAPI FindClose(HANDLE findFile) {
+  return machine->findHandles.erase(findFile) == 1;
+}
+
+namespace {
+
+HMODULE const kKernel32 = reinterpret_cast<HMODULE>(0x7b800000);
+
+HANDLE WINAPI FakeCreateToolhelp32Snapshot(DWORD flags, DWORD) {
+  ++machine->toolhelpCalls;
+  if (machine->snapshotFails || (flags & TH32CS_SNAPPROCESS) == 0) {
+    machine->lastError = ERROR_ACCESS_DENIED;
+    return INVALID_HANDLE_VALUE;
+  }
+  std::vector<fake::Process> alive;
+  for (const fake::Process& p : machine->processes) {
+    if (p.start <= machine->now && machine->now < p.end) alive.push_back(p);
+  }
+  const HANDLE handle = machine->NewHandle();
+  machine->snapshots[handle] = alive;
+  return handle;
+}
+
+BOOL WalkTo(HANDLE snapshot, PROCESSENTRY32W* entry, bool first) {
+  ++machine->toolhelpCalls;
+  const auto it = machine->snapshots.find(snapshot);
+  if (it == machine->snapshots.end()) {
+    machine->lastError = ERROR_INVALID_HANDLE;
+    return FALSE;
+  }
+  if (entry == nullptr || entry->dwSize != sizeof(PROCESSENTRY32W)) {
+    machine->lastError = 24;  // ERROR_BAD_LENGTH
+    return FALSE;
+  }
+  std::size_t& cursor = machine->snapshotCursor[snapshot];
+  cursor = first ? 0 : cursor + 1;
+  if (cursor >= it->second.size()) {
+    machine->lastError = ERROR_NO_MORE_FILES;
+    return FALSE;
+  }
+  const fake::Process& p = it->second[cursor];
+  ++machine->entriesVisited;
+  const DWORD size = entry->dwSize;
+  std::memset(entry, 0, sizeof *entry);
+  entry->dwSize = size;
+  entry->th32ProcessID = p.pid;
+  const LaunchText image = p.image.substr(0, MAX_PATH - 1);
+  std::copy(image.begin(), image.end(), entry->szExeFile);
+  return TRUE;
+}
+
+BOOL WINAPI FakeProcess32FirstW(HANDLE snapshot, PROCESSENTRY32W* entry) {
+  return WalkTo(snapshot, entry, true);
+}
+
+BOOL WINAPI FakeProcess32NextW(HANDLE snapshot, PROCESSENTRY32W* entry) {
+  return WalkTo(snapshot, entry, false);
+}
+
+BOOL WINAPI FakeSetDefaultDllDirectories(DWORD flags) {
+  machine->dllSearchCalls.push_back("SetDefaultDllDirectories " + std::to_string(flags));
+  return TRUE;
+}
+
+template <typename Fn>
+FARPROC AsFarProc(Fn fn) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(fn));
+}
+
+}  // namespace
+
+HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName) {
+  ++machine->moduleLookups;
+  const LaunchText name = fake::Text(moduleName);
+  const bool isKernel32 =
+      !fake::NoCaseLess()(name, u"kernel32.dll") && !fake::NoCaseLess()(u"kernel32.dll", name);
+  if (!isKernel32 || !machine->kernel32Found) {
+    machine->lastError = 126;  // ERROR_MOD_NOT_FOUND
+    return nullptr;
+  }
+  return kKernel32;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
+  const std::string name = procName;
+  if (module != kKernel32 || machine->missingExports.count(name) != 0) return nullptr;
+  if (name == "CreateToolhelp32Snapshot") return AsFarProc(&FakeCreateToolhelp32Snapshot);
+  if (name == "Process32FirstW") return AsFarProc(&FakeProcess32FirstW);
+  if (name == "Process32NextW") return AsFarProc(&FakeProcess32NextW);
+  if (name == "SetDefaultDllDirectories") return AsFarProc(&FakeSetDefaultDllDirectories);
+  ADD_FAILURE() << "GetProcAddress of a function the fake does not have: " << name;
+  return nullptr;
+}
+
+BOOL WINAPI CloseHandle(HANDLE object) {
+  if (object == nullptr) {
+    ++machine->nullHandleCloses;
+    machine->lastError = ERROR_INVALID_HANDLE;
+    return FALSE;
+  }
+  if (machine->snapshots.erase(object) == 1) {
+    machine->snapshotCursor.erase(object);
+    return TRUE;
+  }
+  if (machine->processHandles.erase(object) == 1) return TRUE;
+  machine->lastError = ERROR_INVALID_HANDLE;
+  return FALSE;
+}
+
+DWORD WINAPI GetCurrentProcessId() {
+  return machine->ownPid;
+}
+
+void WINAPI Sleep(DWORD milliseconds) {
+  machine->sleeps.push_back(milliseconds);
+  machine->now += milliseconds;
+  if (machine->now > machine->runawayLimit) {
+    ADD_FAILURE() << "virtual time ran past " << machine->runawayLimit
+                  << " ms: a wait that never ends";
+    throw fake::Runaway{};
+  }
+}
+
+BOOL WINAPI SetDllDirectoryW(LPCWSTR pathName) {
+  machine->dllSearchCalls.push_back(
+      pathName == nullptr ? "SetDllDirectoryW null"
+                          : "SetDllDirectoryW \"" + fake::Narrow(fake::Text(pathName)) + "\"");
+  return TRUE;
+}
+
+void WINAPI ExitProcess(UINT exitCode) {
+  throw fake::ProcessExit{exitCode};
+}
+
+// ---- shell32 ----
+
+HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
+                               LPCWSTR directory, INT showCmd) {
+  machine->shellCalls.push_back(fake::ShellCall{
+      "ShellExecuteW", machine->now, hwnd, operation == nullptr, parameters == nullptr,
+      directory == nullptr, fake::Text(operation), fake::Text(file), fake::Text(parameters),
+      fake::Text(directory), showCmd, 0, 0, machine->currentDirectory});
+  return reinterpret_cast<HINSTANCE>(42);
+}
+
+BOOL WINAPI ShellExecuteExW(SHELLEXECUTEINFOW* info) {
+  machine->shellCalls.push_back(fake::ShellCall{
+      "ShellExecuteExW", machine->now, info->hwnd, info->lpVerb == nullptr,
+      info->lpParameters == nullptr, info->lpDirectory == nullptr, fake::Text(info->lpVerb),
+      fake::Text(info->lpFile), fake::Text(info->lpParameters), fake::Text(info->lpDirectory),
+      info->nShow, static_cast<DWORD>(info->fMask), info->cbSize, machine->currentDirectory});
+  if (info->cbSize != sizeof(SHELLEXECUTEINFOW)) {
+    machine->lastError = 87;
+    return FALSE;
+  }
+  const auto it = machine->onStart.find(fake::Text(info->lpFile));
+  if (it == machine->onStart.end()) {
+    ADD_FAILURE() << "ShellExecuteExW of a file the test did not script: "
+                  << fake::Narrow(fake::Text(info->lpFile));
+    machine->lastError = ERROR_FILE_NOT_FOUND;
+    return FALSE;
+  }
+  const fake::StartBehaviour& start = it->second;
+  if (start.kind == fake::StartBehaviour::kFail) {
+    machine->lastError = ERROR_FILE_NOT_FOUND;
+    info->hInstApp = reinterpret_cast<HINSTANCE>(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  machine->AddProcess(start.image, start.lifetime);
+  if (!start.childImage.empty()) machine->AddProcess(start.childImage, start.childLifetime);
+  info->hInstApp = reinterpret_cast<HINSTANCE>(42);
+  if ((info->fMask & SEE_MASK_NOCLOSEPROCESS) != 0) {
+    info->hProcess = machine->NewHandle();
+    machine->processHandles.insert(info->hProcess);
+  }
+  return TRUE;
+}
+
+// ---- user32 ----
+
+namespace {
+
+BOOL Peek(const char* api, MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
+  if (hwnd != nullptr) ADD_FAILURE() << "the launcher only peeks at its thread's whole queue";
+  auto& queue = machine->queue;
+  for (auto it = queue.begin(); it != queue.end(); ++it) {
+    if (it->arrival > machine->now) break;
+    const bool inRange = (filterMin == 0 && filterMax == 0) ||
+                         (it->message >= filterMin && it->message <= filterMax);
+    if (!inRange) continue;
+    std::memset(msg, 0, sizeof *msg);
+    msg->hwnd = it->hwnd;
+    msg->message = it->message;
+    if ((removeMsg & PM_REMOVE) != 0) {
+      machine->removals.push_back(std::string(api) + " " + std::to_string(it->message));
+      queue.erase(it);
+    }
+    return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+BOOL WINAPI PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
+  return Peek("W", msg, hwnd, filterMin, filterMax, removeMsg);
+}
+
+BOOL WINAPI PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
+  return Peek("A", msg, hwnd, filterMin, filterMax, removeMsg);
+}
+
+BOOL WINAPI IsWindowUnicode(HWND hwnd) {
+  return hwnd != nullptr && machine->ansiWindows.count(hwnd) == 0;
+}
+
+DWORD WINAPI CharLowerBuffW(LPWSTR text, DWORD length) {
+  return fake::CaseMapBuffer(text, length, false);
+}
+
+DWORD WINAPI CharUpperBuffW(LPWSTR text, DWORD length) {
+  return fake::CaseMapBuffer(text, length, true);
+}

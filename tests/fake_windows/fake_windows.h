@@ -1,0 +1,174 @@
+// An in-memory model of one Windows machine, behind the Win32 names that platform/win32_api.h
+// declares for host builds. Tests script it (registry, files, processes, the message queue, the
+// version, the clock) and read back what the launcher did with it. It follows real Windows as far
+// as the launcher can tell, and a call it was not set up for fails the test instead of guessing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/launch_text.h"
+
+namespace fake {
+
+// Thrown by ExitProcess: the scenario ends here with this code.
+struct ProcessExit {
+  unsigned code;
+};
+
+// Thrown by Sleep when virtual time passes the limit: a wait that would never end.
+struct Runaway {};
+
+using Time = std::uint64_t;  // virtual milliseconds since the scenario started
+constexpr Time kForever = UINT64_MAX;
+
+// Case-insensitive order for registry and file names (ASCII folding is enough for tests).
+struct NoCaseLess {
+  bool operator()(const LaunchText& a, const LaunchText& b) const;
+};
+
+struct RegValue {
+  DWORD type = REG_SZ;
+  std::vector<BYTE> bytes;
+};
+
+struct RegKey {
+  DWORD granted = KEY_ALL_ACCESS;  // the rights this user is granted on the key
+  std::map<LaunchText, std::unique_ptr<RegKey>, NoCaseLess> subkeys;
+  std::map<LaunchText, RegValue, NoCaseLess> values;
+};
+
+struct RegOpenCall {
+  LaunchText subKey;
+  REGSAM desired;
+  LSTATUS result;
+};
+
+struct FileEntry {
+  bool directory = false;
+  DWORD attributesError = 0;     // non-zero: GetFileAttributesW fails with this error
+  bool invisibleToFind = false;  // FindFirstFileW does not find it either
+};
+
+struct Process {
+  DWORD pid;
+  LaunchText image;
+  Time start;
+  Time end;  // exclusive; kForever for a process that outlives the scenario
+};
+
+// What ShellExecuteExW does when asked to start a given file.
+struct StartBehaviour {
+  enum Kind { kSpawn, kFail } kind = kSpawn;
+  LaunchText image;          // kSpawn: the image name of the new process
+  Time lifetime = kForever;  // kSpawn: how long it lives
+  LaunchText childImage;     // kSpawn: optionally a process it starts before it ends
+  Time childLifetime = kForever;
+};
+
+struct ShellCall {
+  std::string api;  // "ShellExecuteW" or "ShellExecuteExW"
+  Time time;
+  HWND owner;
+  bool verbNull, paramsNull, dirNull;
+  LaunchText verb, file, params, dir;
+  int show;
+  DWORD mask;
+  DWORD cbSize;
+  LaunchText currentDirectory;
+};
+
+struct QueuedMessage {
+  Time arrival;
+  HWND hwnd;
+  UINT message;
+};
+
+struct Machine {
+  // Clock.
+  Time now = 0;
+  Time runawayLimit = 24ull * 3600 * 1000;
+  std::vector<DWORD> sleeps;
+
+  // Version.
+  bool versionFails = false;
+  DWORD majorVersion = 6;
+  DWORD minorVersion = 2;
+
+  // Registry. Predefined roots: HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE.
+  RegKey classesRoot, currentUser, localMachine;
+  std::vector<RegOpenCall> regOpens;
+  int regFlushes = 0;
+  // Runs after every value query made without a buffer (the size query), before the next call.
+  std::function<void()> afterValueSizeQuery;
+
+  RegKey& Key(HKEY root, const LaunchText& path);  // creates the path as needed
+  void SetValue(HKEY root, const LaunchText& path, const LaunchText& name, DWORD type,
+                std::vector<BYTE> bytes);
+  // A text value as Windows stores it: the units and, unless told otherwise, a terminating zero.
+  void SetText(HKEY root, const LaunchText& path, const LaunchText& name, const LaunchText& text,
+               DWORD type = REG_SZ, bool terminated = true);
+  std::size_t OpenRegistryHandles() const { return openKeys.size(); }
+
+  // Files, by path relative to the current directory or absolute ("C:\...").
+  LaunchText currentDirectory = u"C:\\games\\wgame";
+  std::map<LaunchText, FileEntry, NoCaseLess> files;  // keyed by full path
+  int findFirstCalls = 0;
+  void AddFile(const LaunchText& path, FileEntry entry = {});
+  void AddDirectory(const LaunchText& path);
+  LaunchText FullPath(const LaunchText& path) const;
+
+  // Processes.
+  DWORD ownPid = 4000;
+  DWORD nextPid = 5000;
+  std::vector<Process> processes;
+  bool snapshotFails = false;
+  bool kernel32Found = true;
+  std::set<std::string> missingExports;
+  int moduleLookups = 0;
+  int toolhelpCalls = 0;   // calls that reached the toolhelp functions themselves
+  int entriesVisited = 0;  // process entries handed out by the enumeration
+  int nullHandleCloses = 0;
+  DWORD AddProcess(const LaunchText& image, Time lifetime = kForever);
+  std::size_t OpenSnapshots() const { return snapshots.size(); }
+
+  // Shell.
+  std::vector<ShellCall> shellCalls;
+  std::map<LaunchText, StartBehaviour> onStart;  // keyed by lpFile as given
+
+  // Messages of the launcher's thread.
+  std::vector<QueuedMessage> queue;
+  std::set<HWND> ansiWindows;  // windows for which IsWindowUnicode is FALSE (and always for none)
+  std::vector<std::string> removals;  // "W <msg>" or "A <msg>" for each message removed
+  void PostAt(Time arrival, UINT message, HWND hwnd = nullptr);
+
+  // DLL search order.
+  std::vector<std::string> dllSearchCalls;
+
+  DWORD lastError = 0;
+
+  // Handles the fake gave out and that are still open.
+  std::map<HKEY, RegKey*> openKeys;
+  std::map<HANDLE, std::vector<Process>> snapshots;
+  std::map<HANDLE, std::size_t> snapshotCursor;
+  std::set<HANDLE> findHandles;
+  std::set<HANDLE> processHandles;
+  std::uintptr_t nextHandle = 0x1000;
+  HANDLE NewHandle();
+};
+
+Machine& M();
+// A fresh machine for the next scenario.
+void Reset();
+
+// The image names alive at the current virtual time.
+std::vector<LaunchText> Running();
+
+std::string Narrow(const LaunchText& text);
+
+}  // namespace fake

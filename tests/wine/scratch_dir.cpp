@@ -1,0 +1,61 @@
+#include "tests/wine/scratch_dir.h"
+
+#include <vector>
+
+ScratchDir::ScratchDir(const std::wstring& name) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  path_ = std::wstring(temp) + name + L"-" + std::to_wstring(GetCurrentProcessId());
+  RemoveTree(path_);
+  CreateDirectoryW(path_.c_str(), nullptr);
+  wchar_t current[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, current);
+  previous_ = current;
+  SetCurrentDirectoryW(path_.c_str());
+}
+
+ScratchDir::~ScratchDir() {
+  SetCurrentDirectoryW(previous_.c_str());
+  RemoveTree(path_);
+}
+
+void ScratchDir::MakeDirectory(const std::wstring& relative) const {
+  std::wstring at = path_;
+  std::size_t start = 0;
+  while (start <= relative.size()) {
+    const std::size_t end = std::min(relative.find(L'\\', start), relative.size());
+    at += L"\\" + relative.substr(start, end - start);
+    CreateDirectoryW(at.c_str(), nullptr);
+    start = end + 1;
+  }
+}
+
+void ScratchDir::WriteFile(const std::wstring& relative, const std::string& content) const {
+  const std::size_t cut = relative.rfind(L'\\');
+  if (cut != std::wstring::npos) MakeDirectory(relative.substr(0, cut));
+  const HANDLE file = CreateFileW((*this / relative).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
