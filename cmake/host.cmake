@@ -9,6 +9,8 @@ add_executable(unit_tests
   platform/text_test.cpp
   platform/services_test.cpp
   launcher/launcher_test.cpp
+  watch/browser_watch_test.cpp
+  watch/process_watch_test.cpp
 )
 # launcher_core before fake_windows: the core's Win32 calls resolve in the fake.
 target_link_libraries(unit_tests PRIVATE launcher_core fake_windows GTest::gtest_main)

@@ -63,3 +63,6 @@ add_wine_test(e2e_tests LABEL e2e LIBS e2e_support SOURCES
 add_dependencies(e2e_tests launcher standin)
 # Scenarios share the prefix's registry: one at a time.
 set_tests_properties(e2e.e2e_tests PROPERTIES RUN_SERIAL TRUE)
+
+add_wine_test(watch_tests LABEL wine LIBS psapi SOURCES watch/watch_wine_test.cpp)
+add_dependencies(watch_tests standin)

@@ -3,6 +3,7 @@
 #include "launcher/launch_state.h"
 #include "platform/services.h"
 #include "platform/text.h"
+#include "watch/browser_watch.h"
 
 const char16_t kLandingPageUrl[] = u"https://www.wgame.example/index.php?id=304&r=720";
 
@@ -38,7 +39,11 @@ void OpenFollowUps() {
 void LauncherMain() {
   LaunchUrl = kLandingPageUrl;
   FillAddressIntoArguments();
-  ShellOpen(LaunchUrl);
+  if (!TextEquals(BrowserExe, u"")) {
+    RunBrowserAndWait(BrowserExe, BrowserArgs, SW_SHOWNORMAL);
+  } else {
+    ShellOpen(LaunchUrl);
+  }
   OpenFollowUps();
   ExitProcess(0);
 }

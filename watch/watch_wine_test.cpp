@@ -1,0 +1,131 @@
+// The browser watch against real processes and a real message queue, under Wine.
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <gtest/gtest.h>
+
+#include "launcher/launch_state.h"
+#include "tests/wine/scratch_dir.h"
+#include "watch/browser_watch.h"
+#include "watch/process_watch.h"
+
+namespace {
+
+std::wstring Here() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  return path.substr(0, path.rfind(L'\\'));
+}
+
+unsigned long long NowMs() {
+  return GetTickCount64();
+}
+
+// A stand-in program with a name no other process has, living `lifeMs`.
+std::wstring PlaceStandin(const ScratchDir& dir, const std::wstring& name, unsigned lifeMs) {
+  const std::wstring path = dir / name;
+  CopyFileW((Here() + L"\\standin.exe").c_str(), path.c_str(), FALSE);
+  dir.WriteFile(name + L".cfg", "life=" + std::to_string(lifeMs) + "\r\n");
+  return path;
+}
+
+LaunchText Text(const std::wstring& text) {
+  return LaunchText(text.begin(), text.end());
+}
+
+TEST(WatchOnWindows, ProcessIsRunningWhileTheStandinLives) {
+  ScratchDir dir(L"watch-running");
+  const std::wstring name = L"standin-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+  std::wstring command = L"\"" + PlaceStandin(dir, name, 1500) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  EXPECT_TRUE(IsProcessRunning(Text(name)));
+  EXPECT_TRUE(IsProcessRunning(u"STANDIN-")) << "A-Z folded, substring";
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  Sleep(100);
+  EXPECT_FALSE(IsProcessRunning(Text(name)));
+  EXPECT_FALSE(IsProcessRunning(u"watch_tests.exe")) << "this process is never counted";
+}
+
+TEST(WatchOnWindows, DrainTakesEveryPostedMessageAndNotesQuit) {
+  MSG msg;
+  PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // gives this thread its queue
+  QuitRequested = false;
+  ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_USER, 0, 0));
+  ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_MOUSEMOVE, 0, 0));
+  DrainMessages();
+  EXPECT_FALSE(QuitRequested);
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "the queue is empty";
+
+  ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_QUIT, 0, 0));
+  DrainMessages();
+  EXPECT_TRUE(QuitRequested);
+
+  QuitRequested = false;
+  PostQuitMessage(0);
+  DrainMessages();
+  EXPECT_TRUE(QuitRequested);
+  QuitRequested = false;
+}
+
+// What the fake does with a posted WM_QUIT and a filter comes from here.
+TEST(WatchOnWindows, PostedQuitIsFilteredLikeAnyMessage) {
+  MSG msg;
+  ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_QUIT, 0, 0));
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSEHWHEEL, PM_REMOVE));
+  EXPECT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+}
+
+TEST(WatchOnWindows, WaitReturnsAboutASecondAfterTheBrowserExits) {
+  ScratchDir dir(L"watch-wait");
+  const std::wstring name = L"browser-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+  const std::wstring exe = L"\"" + PlaceStandin(dir, name, 2500) + L"\"";
+  QuitRequested = false;
+  const unsigned long long start = NowMs();
+  RunBrowserAndWait(Text(exe), u"--flag", SW_SHOWNORMAL);
+  const unsigned long long waited = NowMs() - start;
+  EXPECT_GE(waited, 2500u);
+  EXPECT_LE(waited, 2500u + 1000u + 1500u) << "the browser's own start-up is the only slack";
+  EXPECT_FALSE(IsProcessRunning(Text(name)));
+}
+
+TEST(WatchOnWindows, FailedStartReturnsAtOnce) {
+  const unsigned long long start = NowMs();
+  RunBrowserAndWait(u"\"C:\\no\\such\\browser.exe\"", u"", SW_SHOWNORMAL);
+  EXPECT_LT(NowMs() - start, 900u);
+}
+
+TEST(WatchOnWindows, ManyPollsLeaveNoHandlesOrMemoryBehind) {
+  auto handles = [] {
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return count;
+  };
+  auto privateBytes = [] {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof counters);
+    return counters.PrivateUsage;
+  };
+  for (int i = 0; i < 100; ++i) IsProcessRunning(u"no-such-browser.exe");  // settle caches
+  const DWORD handlesBefore = handles();
+  const SIZE_T memoryBefore = privateBytes();
+  ASSERT_GT(handlesBefore, 0u) << "the handle count can be read";
+  ASSERT_GT(memoryBefore, 0u) << "the private memory can be read";
+  for (int i = 0; i < 2000; ++i) {
+    DrainMessages();
+    IsProcessRunning(u"no-such-browser.exe");
+  }
+  EXPECT_EQ(handles(), handlesBefore);
+  EXPECT_LE(privateBytes(), memoryBefore + 64 * 1024) << "before: " << memoryBefore;
+}
+
+}  // namespace
