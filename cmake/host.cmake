@@ -8,6 +8,7 @@ target_link_libraries(fake_windows PUBLIC GTest::gtest)
 add_executable(unit_tests
   platform/text_test.cpp
   platform/services_test.cpp
+  platform/registry_test.cpp
   launcher/launcher_test.cpp
   watch/browser_watch_test.cpp
   watch/process_watch_test.cpp

@@ -48,6 +48,7 @@ set_tests_properties(wine.prefix PROPERTIES LABELS wine ENVIRONMENT "${WINE_ENV}
 add_wine_test(platform_tests LABEL wine SOURCES
   platform/services_wine_test.cpp
   platform/text_wine_test.cpp
+  platform/registry_wine_test.cpp
 )
 
 # End-to-end scenarios: the real launcher under Wine with stand-in programs.
