@@ -10,6 +10,7 @@ add_executable(unit_tests
   platform/services_test.cpp
   platform/registry_test.cpp
   launcher/launcher_test.cpp
+  launcher/browser_lookup_test.cpp
   watch/browser_watch_test.cpp
   watch/process_watch_test.cpp
 )

@@ -27,7 +27,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 set(WINE_RUN ${CMAKE_SOURCE_DIR}/tests/wine/wine-run)
 set(WINE_ENV WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix)
 
-add_library(wine_test_support STATIC tests/wine/scratch_dir.cpp)
+add_library(wine_test_support STATIC tests/wine/scratch_dir.cpp tests/wine/registry_support.cpp)
 target_include_directories(wine_test_support PUBLIC ${CMAKE_SOURCE_DIR})
 
 # A Windows test program run under Wine by CTest.
@@ -60,6 +60,7 @@ target_link_libraries(e2e_support PUBLIC wine_test_support gtest ole32 uuid)
 
 add_wine_test(e2e_tests LABEL e2e LIBS e2e_support SOURCES
   tests/e2e/launch_spine_e2e_test.cpp
+  tests/e2e/browser_e2e_test.cpp
 )
 add_dependencies(e2e_tests launcher standin)
 # Scenarios share the prefix's registry: one at a time.

@@ -1,5 +1,6 @@
 #include "launcher/launcher.h"
 
+#include "launcher/browser_lookup.h"
 #include "launcher/launch_state.h"
 #include "platform/services.h"
 #include "platform/text.h"
@@ -38,6 +39,7 @@ void OpenFollowUps() {
 
 void LauncherMain() {
   LaunchUrl = kLandingPageUrl;
+  FindDefaultBrowser();
   FillAddressIntoArguments();
   if (!TextEquals(BrowserExe, u"")) {
     RunBrowserAndWait(BrowserExe, BrowserArgs, SW_SHOWNORMAL);

@@ -99,4 +99,86 @@ TEST_F(LauncherTest, FollowUpsBesideTheExecutableButNotInTheCurrentDirectoryAreN
   EXPECT_EQ(Opened(), std::vector<LaunchText>{kUrl});
 }
 
+// The user's http handler, as the lookup finds it.
+void RegisterBrowser(fake::Machine& m, const LaunchText& command) {
+  m.SetText(HKEY_CURRENT_USER,
+            u"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice",
+            u"Progid", u"TestBrowserURL");
+  m.SetText(HKEY_CLASSES_ROOT, u"TestBrowserURL\\shell\\open\\command", u"", command);
+}
+
+fake::StartBehaviour Lives(const LaunchText& image, fake::Time lifetime) {
+  fake::StartBehaviour start;
+  start.image = image;
+  start.lifetime = lifetime;
+  return start;
+}
+
+const LaunchText kBrowser = u"\"C:\\Browser\\browser.exe\"";
+
+TEST_F(LauncherTest, AddressGoesIntoTheBrowsersOwnCommandTemplate) {
+  struct Row {
+    LaunchText templateArgs, expected;
+  } rows[] = {
+      {u" -- \"%1\"", u" -- \"" + kUrl + u"\""},
+      {u" -a %1 -b \"%1\"", u" -a " + kUrl + u" -b \"" + kUrl + u"\""},
+      {u" --new-window", kUrl},  // no placeholder: the address alone
+      {u"", kUrl},
+  };
+  for (const Row& row : rows) {
+    fake::Reset();
+    ForgetToolhelpBinding();
+    RegisterBrowser(fake::M(), kBrowser + row.templateArgs);
+    fake::M().onStart[kBrowser] = Lives(u"browser.exe", 10);
+    EXPECT_EQ(Run(), 0u);
+    ASSERT_EQ(fake::M().shellCalls.size(), 1u);
+    EXPECT_EQ(fake::M().shellCalls[0].api, "ShellExecuteExW");
+    EXPECT_EQ(fake::M().shellCalls[0].file, kBrowser);
+    EXPECT_EQ(fake::M().shellCalls[0].params, row.expected) << fake::Narrow(row.templateArgs);
+  }
+}
+
+TEST_F(LauncherTest, FollowUpsOpenOnlyAfterTheBrowserIsGone) {
+  RegisterBrowser(machine, kBrowser + u" \"%1\"");
+  machine.onStart[kBrowser] = Lives(u"browser.exe", 4200);
+  machine.AddFile(u"play.lnk");
+  machine.AddFile(u"fscommand\\wgame.exe");
+  EXPECT_EQ(Run(), 0u);
+  ASSERT_EQ(machine.shellCalls.size(), 3u);
+  EXPECT_EQ(machine.shellCalls[0].time, 0u);
+  EXPECT_EQ(machine.shellCalls[1].file, u"play.lnk");
+  EXPECT_EQ(machine.shellCalls[1].time, 5000u) << "the first poll that finds no browser";
+  EXPECT_EQ(machine.shellCalls[2].file, u"fscommand\\wgame.exe");
+  EXPECT_EQ(machine.shellCalls[2].time, 5000u);
+}
+
+TEST_F(LauncherTest, QuitMessageMidWaitStillOpensTheFollowUps) {
+  RegisterBrowser(machine, kBrowser + u" \"%1\"");
+  machine.onStart[kBrowser] = Lives(u"browser.exe", fake::kForever);
+  machine.AddFile(u"play.url");
+  machine.PostAt(2500, WM_QUIT);
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_EQ(Opened(), (std::vector<LaunchText>{kBrowser, u"play.url"}));
+  EXPECT_EQ(machine.shellCalls[1].time, 3000u);
+}
+
+TEST_F(LauncherTest, FailedBrowserStartOpensTheFollowUpsAtOnce) {
+  RegisterBrowser(machine, kBrowser + u" \"%1\"");
+  machine.onStart[kBrowser].kind = fake::StartBehaviour::kFail;
+  machine.AddFile(u"play.lnk");
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_EQ(Opened(), (std::vector<LaunchText>{kBrowser, u"play.lnk"}));
+  EXPECT_TRUE(machine.sleeps.empty());
+}
+
+TEST_F(LauncherTest, CommandWithoutAQuoteAfterItsStartGoesToTheShell) {
+  RegisterBrowser(machine, u"C:\\Browser\\browser.exe %1");
+  machine.AddFile(u"play.lnk");
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_EQ(BrowserArgs, u"C:\\Browser\\browser.exe " + kUrl) << "substituted all the same";
+  EXPECT_EQ(Opened(), (std::vector<LaunchText>{kUrl, u"play.lnk"}));
+  EXPECT_EQ(machine.shellCalls[0].api, "ShellExecuteW");
+  EXPECT_TRUE(machine.sleeps.empty());
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/wine/registry_support.h"
+
 #include <cstring>
 #include <vector>
 
@@ -41,21 +43,8 @@ TEST_F(RegistryOnWindows, ReadOnlyKeyExistsButDoesNotOpen) {
   ASSERT_EQ(RegCreateKeyExW(key_, L"ReadOnly", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &readOnly,
                             nullptr),
             ERROR_SUCCESS);
-  // A DACL that grants everyone read rights and nothing more.
-  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  PSID everyone = nullptr;
-  ASSERT_TRUE(
-      AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
-  std::vector<BYTE> aclBuffer(256);
-  auto* acl = reinterpret_cast<PACL>(aclBuffer.data());
-  ASSERT_TRUE(InitializeAcl(acl, static_cast<DWORD>(aclBuffer.size()), ACL_REVISION));
-  ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, everyone));
-  SECURITY_DESCRIPTOR descriptor;
-  ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
-  ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE));
-  ASSERT_EQ(RegSetKeySecurity(readOnly, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
   RegCloseKey(readOnly);
-  FreeSid(everyone);
+  ASSERT_TRUE(RestrictKeyToRead(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\ReadOnly"));
 
   TRegistry registry;
   ASSERT_TRUE(registry.OpenKey(kTestPath, false));
@@ -67,11 +56,7 @@ TEST_F(RegistryOnWindows, ReadOnlyKeyExistsButDoesNotOpen) {
   EXPECT_EQ(registry.CurrentPath(), LaunchText(u"Software\\WgameLauncherTests\\Registry"));
   registry.CloseKey();
 
-  // Let the tear-down delete it again.
-  ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE));
-  ASSERT_EQ(RegOpenKeyExW(key_, L"ReadOnly", 0, WRITE_DAC, &readOnly), ERROR_SUCCESS);
-  EXPECT_EQ(RegSetKeySecurity(readOnly, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
-  RegCloseKey(readOnly);
+  EXPECT_TRUE(LiftKeyRestriction(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\ReadOnly"));
 }
 
 TEST_F(RegistryOnWindows, StoredByteCountsAndTypes) {

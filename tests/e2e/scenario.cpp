@@ -69,31 +69,6 @@ std::wstring Quoted(const std::wstring& path) {
   return L"\"" + path + L"\"";
 }
 
-void SetRegText(HKEY root, const std::wstring& key, const std::wstring& name,
-                const std::wstring& value, DWORD type) {
-  HKEY handle = nullptr;
-  ASSERT_EQ(
-      RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
-      ERROR_SUCCESS)
-      << Narrow(key);
-  const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  ASSERT_EQ(RegSetValueExW(handle, name.empty() ? nullptr : name.c_str(), 0, type,
-                           reinterpret_cast<const BYTE*>(value.c_str()), bytes),
-            ERROR_SUCCESS);
-  RegCloseKey(handle);
-}
-
-void DeleteRegTree(HKEY root, const std::wstring& key) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return;
-  wchar_t child[256];
-  while (RegEnumKeyW(handle, 0, child, 256) == ERROR_SUCCESS) {
-    DeleteRegTree(handle, child);
-  }
-  RegCloseKey(handle);
-  RegDeleteKeyW(root, key.c_str());
-}
-
 unsigned long long Scenario::Now() {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);

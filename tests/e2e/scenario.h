@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/registry_support.h"
 #include "tests/wine/scratch_dir.h"
 
 struct Event {
@@ -63,9 +64,5 @@ class Scenario : public ::testing::Test {
   std::wstring log_;
 };
 
-// Registry helpers for scenarios.
-void SetRegText(HKEY root, const std::wstring& key, const std::wstring& name,
-                const std::wstring& value, DWORD type = REG_SZ);
-void DeleteRegTree(HKEY root, const std::wstring& key);
 std::wstring Quoted(const std::wstring& path);
 std::string Narrow(const std::wstring& text);

@@ -1,0 +1,198 @@
+// The whole launcher under Wine: it finds a stand-in browser registered as the user's http
+// handler, starts it with the address in its own command template, waits until it is gone, then
+// opens the follow-ups.
+#include "tests/e2e/scenario.h"
+
+namespace {
+
+const std::string kAddress = "https://www.wgame.example/index.php?id=304&r=720";
+const wchar_t kUserChoice[] =
+    L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
+const wchar_t kProgId[] = L"WgameE2EBrowser";
+const std::wstring kCommandKey =
+    std::wstring(L"Software\\Classes\\") + kProgId + L"\\shell\\open\\command";
+const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\launcher.exe";
+
+// From a browser's end (or the launcher's wake-up) to the follow-up's creation: one poll interval
+// and the time Wine takes to create a process.
+const unsigned long long kFollowUpSlackMs = 1000 + 700;
+
+class BrowserScenario : public Scenario {
+ protected:
+  void SetUp() override {
+    DeleteRegTree(HKEY_CURRENT_USER, kAppDefaults);
+    AddStandin(ProgramsDir() + L"\\https-handler.exe");
+    RegisterHttpsHandler(ProgramsDir() + L"\\https-handler.exe");
+    AddStandin(ProgramsDir() + L"\\game.exe");
+    AddShortcut(GameDir() + L"\\play.lnk", ProgramsDir() + L"\\game.exe");
+    AddStandin(GameDir() + L"\\fscommand\\wgame.exe");
+  }
+  void TearDown() override {
+    DeleteRegTree(HKEY_CURRENT_USER, kAppDefaults);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + kProgId);
+  }
+
+  void RegisterBrowser(const std::wstring& command) {
+    SetRegText(HKEY_CURRENT_USER, kUserChoice, L"Progid", kProgId);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, kCommandKey);
+    SetRegText(HKEY_LOCAL_MACHINE, kCommandKey, L"", command);
+  }
+
+  static const Event* Find(const std::vector<Event>& events, const std::string& kind,
+                           const std::string& image) {
+    for (const Event& event : events) {
+      if (event.kind == kind && event.image == image) return &event;
+    }
+    return nullptr;
+  }
+
+  // Checks that `image` started, and returns its start.
+  static Event StartOf(const std::vector<Event>& events, const std::string& image) {
+    const Event* event = Find(events, "start", image);
+    EXPECT_NE(event, nullptr) << image << " did not start";
+    return event != nullptr ? *event : Event{};
+  }
+  static Event EndOf(const std::vector<Event>& events, const std::string& image) {
+    const Event* event = Find(events, "end", image);
+    EXPECT_NE(event, nullptr) << image << " did not end";
+    return event != nullptr ? *event : Event{};
+  }
+
+  static bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  }
+};
+
+TEST_F(BrowserScenario, WaitsForTheBrowserThenOpensTheShortcutAndTheCompanion) {
+  const std::wstring browser = ProgramsDir() + L"\\browser.exe";
+  AddStandin(browser, 2500);
+  RegisterBrowser(Quoted(browser) + L" -- \"%1\"");
+
+  const LauncherRun run = RunLauncher();
+  EXPECT_EQ(run.exitCode, 0u);
+  const std::vector<Event> events = Events(6);
+  const Event started = StartOf(events, "browser.exe");
+  EXPECT_TRUE(EndsWith(started.commandLine, " -- \"" + kAddress + "\"")) << started.commandLine;
+  const Event ended = EndOf(events, "browser.exe");
+  const Event game = StartOf(events, "game.exe");
+  const Event companion = StartOf(events, "wgame.exe");
+  EXPECT_GT(game.ms, ended.ms) << "the shortcut waits for the browser";
+  EXPECT_LT(game.ms - ended.ms, kFollowUpSlackMs);
+  EXPECT_GT(companion.ms, game.ms) << "shortcut first, then the companion";
+  EXPECT_EQ(Find(events, "start", "https-handler.exe"), nullptr) << "the shell was not asked";
+}
+
+TEST_F(BrowserScenario, OldSystemsRouteReadsTheClassCommandLowerCased) {
+  SetRegText(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"winxp");
+  const std::wstring browser = ProgramsDir() + L"\\oldbrowser.exe";
+  AddStandin(browser, 2000);
+  RegisterBrowser(L"\"C:\\nowhere\\ignored.exe\" \"%1\"");  // only newer systems look here
+  SetRegText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http\\shell\\open\\command", L"",
+             L"\"" + ProgramsDir() + L"\\OldBrowser.EXE\" -URL \"%1\"");
+
+  EXPECT_EQ(RunLauncher().exitCode, 0u);
+  const std::vector<Event> events = Events(6);
+  const Event started = StartOf(events, "oldbrowser.exe");
+  EXPECT_TRUE(EndsWith(started.commandLine, " -url \"" + kAddress + "\"")) << started.commandLine;
+  EXPECT_GT(StartOf(events, "game.exe").ms, EndOf(events, "oldbrowser.exe").ms);
+}
+
+TEST_F(BrowserScenario, QuitMessageEndsTheWaitEarly) {
+  const std::wstring browser = ProgramsDir() + L"\\browser.exe";
+  AddStandin(browser, 9000);
+  RegisterBrowser(Quoted(browser) + L" \"%1\"");
+
+  unsigned long long posted = 0;
+  const LauncherRun run = RunLauncher(60000, [&](const PROCESS_INFORMATION& launcher) {
+    Sleep(1500);
+    // The launcher's thread has a queue once it has peeked at it, after its first second.
+    for (int tries = 0; tries < 50 && posted == 0; ++tries) {
+      if (PostThreadMessageW(launcher.dwThreadId, WM_QUIT, 0, 0)) {
+        posted = Now();
+      } else {
+        Sleep(100);
+      }
+    }
+  });
+  ASSERT_NE(posted, 0u) << "the quit message could not be posted";
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_LT(run.ended - posted, kFollowUpSlackMs + 500);
+  const std::vector<Event> events = Events(4);
+  const Event game = StartOf(events, "game.exe");
+  StartOf(events, "wgame.exe");
+  EXPECT_EQ(Find(events, "end", "browser.exe"), nullptr) << "the browser was still running";
+  EXPECT_LT(game.ms, posted + kFollowUpSlackMs);
+}
+
+TEST_F(BrowserScenario, OperaStubIsWatchedThroughTheProgramItStarts) {
+  const std::wstring opera = ProgramsDir() + L"\\opera.exe";
+  AddStandin(opera, 3000);
+  const std::wstring stub = ProgramsDir() + L"\\launcher.exe";
+  AddStandin(stub, 0, opera);
+  RegisterBrowser(Quoted(stub) + L" \"%1\"");
+
+  EXPECT_EQ(RunLauncher().exitCode, 0u);
+  const std::vector<Event> events = Events(8);
+  const Event operaEnd = EndOf(events, "opera.exe");
+  const Event game = StartOf(events, "game.exe");
+  EXPECT_GT(game.ms, operaEnd.ms) << "the wait follows opera.exe, not the stub";
+  EXPECT_LT(game.ms - operaEnd.ms, kFollowUpSlackMs);
+}
+
+TEST_F(BrowserScenario, FailedBrowserStartOpensTheFollowUpsAtOnce) {
+  RegisterBrowser(L"\"C:\\no\\such\\browser.exe\" \"%1\"");
+  const LauncherRun run = RunLauncher();
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_LT(run.ended - run.started, 1000u) << "no wait";
+  const std::vector<Event> starts = Starts(2);
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_EQ(starts[0].image, "game.exe");
+  EXPECT_EQ(starts[1].image, "wgame.exe");
+}
+
+TEST_F(BrowserScenario, CommandKeyTheUserMayNotWriteSendsTheAddressToTheShell) {
+  const std::wstring browser = ProgramsDir() + L"\\browser.exe";
+  AddStandin(browser, 5000);
+  RegisterBrowser(Quoted(browser) + L" \"%1\"");
+  ASSERT_TRUE(RestrictKeyToRead(HKEY_LOCAL_MACHINE, kCommandKey));
+
+  const LauncherRun run = RunLauncher();
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_LT(run.ended - run.started, 1000u) << "no wait";
+  const std::vector<Event> starts = Starts(3);
+  ASSERT_EQ(starts.size(), 3u);
+  EXPECT_EQ(starts[0].image, "https-handler.exe");
+  EXPECT_NE(starts[0].commandLine.find(kAddress), std::string::npos);
+  EXPECT_EQ(starts[1].image, "game.exe");
+  EXPECT_EQ(starts[2].image, "wgame.exe");
+}
+
+TEST_F(BrowserScenario, AlreadyRunningInstanceKeepsTheWaitAlive) {
+  const std::wstring browser = ProgramsDir() + L"\\browser.exe";
+  AddStandin(browser, 300);
+  const std::wstring older = ProgramsDir() + L"\\older\\browser.exe";
+  AddStandin(older, 4500);
+  std::wstring command = Quoted(older);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION instance{};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &instance));
+  CloseHandle(instance.hThread);
+  RegisterBrowser(Quoted(browser) + L" \"%1\"");
+
+  EXPECT_EQ(RunLauncher().exitCode, 0u);
+  WaitForSingleObject(instance.hProcess, 10000);
+  CloseHandle(instance.hProcess);
+  const std::vector<Event> events = Events(8);
+  unsigned long long lastEnd = 0;
+  for (const Event& event : events) {
+    if (event.kind == "end" && event.image == "browser.exe") lastEnd = std::max(lastEnd, event.ms);
+  }
+  const Event game = StartOf(events, "game.exe");
+  EXPECT_GT(game.ms, lastEnd) << "waited for the instance that was already running";
+  EXPECT_LT(game.ms - lastEnd, kFollowUpSlackMs);
+}
+
+}  // namespace
