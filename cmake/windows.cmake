@@ -68,3 +68,9 @@ set_tests_properties(e2e.e2e_tests PROPERTIES RUN_SERIAL TRUE)
 
 add_wine_test(watch_tests LABEL wine LIBS psapi SOURCES watch/watch_wine_test.cpp)
 add_dependencies(watch_tests standin)
+
+add_library(wgame_planted SHARED tests/wine/planted_dll.cpp)
+set_target_properties(wgame_planted PROPERTIES PREFIX "")
+target_link_options(wgame_planted PRIVATE -static)
+add_wine_test(dll_search_tests LABEL wine SOURCES platform/dll_search_wine_test.cpp)
+add_dependencies(dll_search_tests wgame_planted)

@@ -38,6 +38,7 @@ void OpenFollowUps() {
 }  // namespace
 
 void LauncherMain() {
+  RestrictDllSearchToSystem();
   LaunchUrl = kLandingPageUrl;
   FindDefaultBrowser();
   FillAddressIntoArguments();

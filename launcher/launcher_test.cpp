@@ -50,6 +50,7 @@ TEST_F(LauncherTest, WithoutABrowserTheAddressGoesToTheShellAndNothingWaits) {
   EXPECT_EQ(open.dir, u"");
   EXPECT_EQ(open.show, SW_SHOWNORMAL);
   EXPECT_TRUE(machine.sleeps.empty());
+  EXPECT_EQ(machine.dllSearchCalls, std::vector<std::string>{"SetDefaultDllDirectories 2048"});
 }
 
 TEST_F(LauncherTest, FollowUpsAreChosenByWhatExistsInTheCurrentDirectory) {

@@ -2,6 +2,16 @@
 
 #include <cstring>
 
+namespace {
+
+template <typename Fn>
+Fn Bind(HMODULE module, const char* name) {
+  // Through the generic function pointer type, which every compiler lets us convert from.
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
 bool QueryOsMajorVersion(DWORD& major) {
   OSVERSIONINFOW info;
   std::memset(&info, 0, sizeof info);
@@ -29,6 +39,17 @@ bool IsExistingFile(const LaunchText& path) {
   return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+void RestrictDllSearchToSystem() {
+  const HMODULE kernel32 = GetModuleHandleW(Wide(u"kernel32.dll"));
+  if (kernel32 == nullptr) return;
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
+  const auto setDefault = Bind<SetDefaultDllDirectoriesFn>(kernel32, "SetDefaultDllDirectories");
+  if (setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  const auto setDirectory = Bind<SetDllDirectoryFn>(kernel32, "SetDllDirectoryW");
+  if (setDirectory != nullptr) setDirectory(Wide(u""));
+}
+
 void ShellOpen(const LaunchText& file) {
   ShellExecuteW(nullptr, Wide(u"open"), Wide(file), Wide(u""), Wide(u""), SW_SHOWNORMAL);
 }
@@ -46,12 +67,6 @@ struct ToolhelpBinding {
 };
 
 ToolhelpBinding binding;
-
-template <typename Fn>
-Fn Bind(HMODULE module, const char* name) {
-  // Through the generic function pointer type, which every compiler lets us convert from.
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 // Looks the functions up while kernel32's handle has not been obtained; once it has, the result
 // stands for the rest of the run.

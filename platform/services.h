@@ -11,6 +11,12 @@ bool QueryOsMajorVersion(DWORD& major);
 // against the current directory.
 bool IsExistingFile(const LaunchText& path);
 
+// Keeps Windows from loading DLLs out of the launcher's or the game's folder, for the launcher and
+// for everything the shell loads into it: SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)
+// where the system has it, else SetDllDirectoryW("") to drop the current directory. Both are bound
+// by name, as the oldest systems the launcher runs on have neither.
+void RestrictDllSearchToSystem();
+
 // ShellExecuteW(no owner, "open", file, "", "", SW_SHOWNORMAL); the result is of no interest.
 void ShellOpen(const LaunchText& file);
 

@@ -1,5 +1,7 @@
 #include "platform/services.h"
 
+#include <set>
+
 #include "tests/fake_windows/fake_test.h"
 
 namespace {
@@ -105,6 +107,33 @@ TEST_F(ServicesTest, ToolhelpWithAMissingWalkerAnswersFalseForThatOne) {
   EXPECT_TRUE(ToolhelpProcessFirst(snapshot, &entry));
   EXPECT_FALSE(ToolhelpProcessNext(snapshot, &entry));
   CloseHandle(snapshot);
+}
+
+}  // namespace
+
+namespace {
+
+using DllSearchTest = FakeWindowsTest;
+
+TEST_F(DllSearchTest, SystemFolderOnlyWhereTheSystemCanElseDropTheCurrentFolder) {
+  struct Row {
+    const char* why;
+    std::set<std::string> missing;
+    bool kernel32;
+    std::vector<std::string> calls;
+  } rows[] = {
+      {"current systems", {}, true, {"SetDefaultDllDirectories 2048"}},
+      {"XP SP1 to Vista", {"SetDefaultDllDirectories"}, true, {"SetDllDirectoryW \"\""}},
+      {"Windows 2000", {"SetDefaultDllDirectories", "SetDllDirectoryW"}, true, {}},
+      {"no kernel32 handle", {}, false, {}},
+  };
+  for (const Row& row : rows) {
+    fake::Reset();
+    fake::M().missingExports = row.missing;
+    fake::M().kernel32Found = row.kernel32;
+    RestrictDllSearchToSystem();
+    EXPECT_EQ(fake::M().dllSearchCalls, row.calls) << row.why;
+  }
 }
 
 }  // namespace

@@ -207,7 +207,6 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL WINAPI CloseHandle(HANDLE object);
 DWORD WINAPI GetCurrentProcessId();
 void WINAPI Sleep(DWORD milliseconds);
-BOOL WINAPI SetDllDirectoryW(LPCWSTR pathName);
 [[noreturn]] void WINAPI ExitProcess(UINT exitCode);
 
 // shell32

@@ -407,6 +407,13 @@ BOOL WINAPI FakeSetDefaultDllDirectories(DWORD flags) {
   return TRUE;
 }
 
+BOOL WINAPI FakeSetDllDirectoryW(LPCWSTR pathName) {
+  machine->dllSearchCalls.push_back(
+      pathName == nullptr ? "SetDllDirectoryW null"
+                          : "SetDllDirectoryW \"" + fake::Narrow(fake::Text(pathName)) + "\"");
+  return TRUE;
+}
+
 template <typename Fn>
 FARPROC AsFarProc(Fn fn) {
   return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(fn));
@@ -433,6 +440,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
   if (name == "Process32FirstW") return AsFarProc(&FakeProcess32FirstW);
   if (name == "Process32NextW") return AsFarProc(&FakeProcess32NextW);
   if (name == "SetDefaultDllDirectories") return AsFarProc(&FakeSetDefaultDllDirectories);
+  if (name == "SetDllDirectoryW") return AsFarProc(&FakeSetDllDirectoryW);
   ADD_FAILURE() << "GetProcAddress of a function the fake does not have: " << name;
   return nullptr;
 }
@@ -464,13 +472,6 @@ void WINAPI Sleep(DWORD milliseconds) {
                   << " ms: a wait that never ends";
     throw fake::Runaway{};
   }
-}
-
-BOOL WINAPI SetDllDirectoryW(LPCWSTR pathName) {
-  machine->dllSearchCalls.push_back(
-      pathName == nullptr ? "SetDllDirectoryW null"
-                          : "SetDllDirectoryW \"" + fake::Narrow(fake::Text(pathName)) + "\"");
-  return TRUE;
 }
 
 void WINAPI ExitProcess(UINT exitCode) {
