@@ -1,9 +1,31 @@
-# Host build: the logic and platform code against the fake Windows, with the unit tests.
+# Host builds: the logic and platform code against the fake Windows.
+#   default            unit tests
+#   LAUNCHER_SANITIZE  the same unit tests under AddressSanitizer and UndefinedBehaviorSanitizer
+#   LAUNCHER_FUZZ      libFuzzer targets instead of unit tests
+option(LAUNCHER_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(LAUNCHER_FUZZ "Build the libFuzzer targets (clang)" OFF)
+
 find_package(GTest REQUIRED)
+
+if(LAUNCHER_SANITIZE OR LAUNCHER_FUZZ)
+  set(SANITIZERS address,undefined)
+  if(LAUNCHER_FUZZ)
+    set(SANITIZERS fuzzer-no-link,${SANITIZERS})
+  endif()
+  add_compile_options(-fsanitize=${SANITIZERS} -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=address,undefined)
+  # The objects above are already built; give the core the same instrumentation.
+  target_compile_options(launcher_core PRIVATE -fsanitize=${SANITIZERS} -fno-sanitize-recover=all)
+endif()
 
 add_library(fake_windows STATIC tests/fake_windows/fake_windows.cpp)
 target_include_directories(fake_windows PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(fake_windows PUBLIC GTest::gtest)
+
+if(LAUNCHER_FUZZ)
+  include(cmake/fuzz.cmake)
+  return()
+endif()
 
 add_executable(unit_tests
   platform/text_test.cpp
@@ -17,5 +39,17 @@ add_executable(unit_tests
 # launcher_core before fake_windows: the core's Win32 calls resolve in the fake.
 target_link_libraries(unit_tests PRIVATE launcher_core fake_windows GTest::gtest_main)
 
-add_test(NAME unit COMMAND unit_tests --gtest_brief=1)
-set_tests_properties(unit PROPERTIES LABELS unit)
+if(LAUNCHER_SANITIZE)
+  add_test(NAME unit.sanitized COMMAND unit_tests --gtest_brief=1)
+  set_tests_properties(unit.sanitized PROPERTIES LABELS "unit;sanitizer")
+else()
+  add_test(NAME unit COMMAND unit_tests --gtest_brief=1)
+  set_tests_properties(unit PROPERTIES LABELS unit)
+
+  # The launcher's own sources, checked with the repository's .clang-tidy.
+  find_program(CLANG_TIDY clang-tidy REQUIRED)
+  get_target_property(CORE_SOURCES launcher_core SOURCES)
+  list(TRANSFORM CORE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+  add_test(NAME lint.clang-tidy COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${CORE_SOURCES})
+  set_tests_properties(lint.clang-tidy PROPERTIES LABELS lint)
+endif()

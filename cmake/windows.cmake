@@ -74,3 +74,9 @@ set_target_properties(wgame_planted PROPERTIES PREFIX "")
 target_link_options(wgame_planted PRIVATE -static)
 add_wine_test(dll_search_tests LABEL wine SOURCES platform/dll_search_wine_test.cpp)
 add_dependencies(dll_search_tests wgame_planted)
+
+# Two builds of the launcher, in different folders, give the same bytes.
+add_test(NAME build.reproducible
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build $<TARGET_FILE:launcher>
+                 ${CMAKE_BINARY_DIR}/reproducible)
+set_tests_properties(build.reproducible PROPERTIES LABELS build)

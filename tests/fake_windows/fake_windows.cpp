@@ -261,7 +261,7 @@ LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD ty
     *dataSize = stored;
     return ERROR_MORE_DATA;
   }
-  std::memcpy(data, value.bytes.data(), stored);
+  if (stored > 0) std::memcpy(data, value.bytes.data(), stored);
   const bool text =
       value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
   if (text && *dataSize >= stored + 2) {  // Windows adds an uncounted terminator when there is room
