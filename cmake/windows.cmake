@@ -27,7 +27,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 set(WINE_RUN ${CMAKE_SOURCE_DIR}/tests/wine/wine-run)
 set(WINE_ENV WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix)
 
-add_library(wine_test_support STATIC tests/wine/scratch_dir.cpp tests/wine/registry_support.cpp)
+add_library(wine_test_support STATIC tests/wine/test_files.cpp tests/wine/registry_support.cpp)
 target_include_directories(wine_test_support PUBLIC ${CMAKE_SOURCE_DIR})
 
 # A Windows test program run under Wine by CTest.
@@ -80,3 +80,11 @@ add_test(NAME build.reproducible
          COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build $<TARGET_FILE:launcher>
                  ${CMAKE_BINARY_DIR}/reproducible)
 set_tests_properties(build.reproducible PROPERTIES LABELS build)
+
+# The benchmark: a reference program that only calls ShellExecuteExW, and the driver that measures
+# both under Wine (scripts/bench).
+add_executable(reference WIN32 tools/bench/reference.cpp)
+target_link_options(reference PRIVATE ${LAUNCHER_LINK_OPTIONS} -municode -s)
+add_executable(bench_driver tools/bench/bench_driver.cpp)
+target_link_libraries(bench_driver PRIVATE wine_test_support psapi)
+target_link_options(bench_driver PRIVATE -static -municode)

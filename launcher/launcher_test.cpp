@@ -108,13 +108,6 @@ void RegisterBrowser(fake::Machine& m, const LaunchText& command) {
   m.SetText(HKEY_CLASSES_ROOT, u"TestBrowserURL\\shell\\open\\command", u"", command);
 }
 
-fake::StartBehaviour Lives(const LaunchText& image, fake::Time lifetime) {
-  fake::StartBehaviour start;
-  start.image = image;
-  start.lifetime = lifetime;
-  return start;
-}
-
 const LaunchText kBrowser = u"\"C:\\Browser\\browser.exe\"";
 
 TEST_F(LauncherTest, AddressGoesIntoTheBrowsersOwnCommandTemplate) {
@@ -130,7 +123,7 @@ TEST_F(LauncherTest, AddressGoesIntoTheBrowsersOwnCommandTemplate) {
     fake::Reset();
     ForgetToolhelpBinding();
     RegisterBrowser(fake::M(), kBrowser + row.templateArgs);
-    fake::M().onStart[kBrowser] = Lives(u"browser.exe", 10);
+    fake::M().onStart[kBrowser] = fake::StartBehaviour::Spawn(u"browser.exe", 10);
     EXPECT_EQ(Run(), 0u);
     ASSERT_EQ(fake::M().shellCalls.size(), 1u);
     EXPECT_EQ(fake::M().shellCalls[0].api, "ShellExecuteExW");
@@ -141,7 +134,7 @@ TEST_F(LauncherTest, AddressGoesIntoTheBrowsersOwnCommandTemplate) {
 
 TEST_F(LauncherTest, FollowUpsOpenOnlyAfterTheBrowserIsGone) {
   RegisterBrowser(machine, kBrowser + u" \"%1\"");
-  machine.onStart[kBrowser] = Lives(u"browser.exe", 4200);
+  machine.onStart[kBrowser] = fake::StartBehaviour::Spawn(u"browser.exe", 4200);
   machine.AddFile(u"play.lnk");
   machine.AddFile(u"fscommand\\wgame.exe");
   EXPECT_EQ(Run(), 0u);
@@ -155,7 +148,7 @@ TEST_F(LauncherTest, FollowUpsOpenOnlyAfterTheBrowserIsGone) {
 
 TEST_F(LauncherTest, QuitMessageMidWaitStillOpensTheFollowUps) {
   RegisterBrowser(machine, kBrowser + u" \"%1\"");
-  machine.onStart[kBrowser] = Lives(u"browser.exe", fake::kForever);
+  machine.onStart[kBrowser] = fake::StartBehaviour::Spawn(u"browser.exe", fake::kForever);
   machine.AddFile(u"play.url");
   machine.PostAt(2500, WM_QUIT);
   EXPECT_EQ(Run(), 0u);

@@ -3,20 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/services.h"
-#include "tests/wine/scratch_dir.h"
+#include "tests/wine/test_files.h"
 
 namespace {
 
-std::wstring Here() {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  return path.substr(0, path.rfind(L'\\'));
-}
-
 TEST(DllSearchOnWindows, PlantedDllIsNoLongerLoadedFromTheProgramOrCurrentFolder) {
   ScratchDir game(L"dll-search");
-  ASSERT_TRUE(CopyFileW((Here() + L"\\wgame_planted.dll").c_str(),
+  ASSERT_TRUE(CopyFileW((ProgramFolder() + L"\\wgame_planted.dll").c_str(),
                         (game / L"wgame_planted_cwd.dll").c_str(), FALSE));
 
   // Found beside the program and in the current folder by the usual search...

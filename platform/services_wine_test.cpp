@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/wine/scratch_dir.h"
+#include "tests/wine/test_files.h"
 
 namespace {
 

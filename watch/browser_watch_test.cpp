@@ -18,19 +18,12 @@ class BrowserWatchTest : public FakeWindowsTest {
     RunBrowserAndWait(exe, u"-- \"URL\"", SW_SHOWNORMAL);
     return machine.now;
   }
-
-  static fake::StartBehaviour Spawn(const LaunchText& image, fake::Time lifetime) {
-    fake::StartBehaviour start;
-    start.image = image;
-    start.lifetime = lifetime;
-    return start;
-  }
 };
 
 const LaunchText kFirefox = u"\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\"";
 
 TEST_F(BrowserWatchTest, StartsTheBrowserThroughTheShellAsGiven) {
-  StartAndWait(kFirefox, Spawn(u"firefox.exe", 10));
+  StartAndWait(kFirefox, fake::StartBehaviour::Spawn(u"firefox.exe", 10));
   ASSERT_EQ(machine.shellCalls.size(), 1u);
   const fake::ShellCall& call = machine.shellCalls[0];
   EXPECT_EQ(call.api, "ShellExecuteExW");
@@ -61,7 +54,7 @@ TEST_F(BrowserWatchTest, WaitEndsAtTheFirstPollAfterTheLastMatchingProcessHasGon
     fake::Reset();
     ForgetToolhelpBinding();
     for (const auto& other : row.others) fake::M().AddProcess(other.first, other.second);
-    fake::M().onStart[kFirefox] = Spawn(u"firefox.exe", row.browserLife);
+    fake::M().onStart[kFirefox] = fake::StartBehaviour::Spawn(u"firefox.exe", row.browserLife);
     RunBrowserAndWait(kFirefox, u"", SW_SHOWNORMAL);
     EXPECT_EQ(fake::M().now, row.expectedEnd) << row.why;
     for (DWORD sleep : fake::M().sleeps) EXPECT_EQ(sleep, 1000u) << row.why;
@@ -86,12 +79,13 @@ TEST_F(BrowserWatchTest, EmptyExecutableStartsNothing) {
 
 TEST_F(BrowserWatchTest, HandOverToARunningInstanceWaitsForThatInstance) {
   machine.AddProcess(u"firefox.exe", 8300);  // the instance the user already had open
-  EXPECT_EQ(StartAndWait(kFirefox, Spawn(u"firefox.exe", 200)), 9000u);
+  EXPECT_EQ(StartAndWait(kFirefox, fake::StartBehaviour::Spawn(u"firefox.exe", 200)), 9000u);
 }
 
 TEST_F(BrowserWatchTest, QuitMessageEndsTheWaitAfterThatPassPolls) {
   machine.PostAt(1500, WM_QUIT);
-  EXPECT_EQ(StartAndWait(kFirefox, Spawn(u"firefox.exe", fake::kForever)), 2000u);
+  EXPECT_EQ(StartAndWait(kFirefox, fake::StartBehaviour::Spawn(u"firefox.exe", fake::kForever)),
+            2000u);
   EXPECT_TRUE(QuitRequested);
   EXPECT_EQ(machine.toolhelpCalls > 0, true);
   EXPECT_EQ(machine.sleeps.size(), 2u);
@@ -100,7 +94,8 @@ TEST_F(BrowserWatchTest, QuitMessageEndsTheWaitAfterThatPassPolls) {
 
 TEST_F(BrowserWatchTest, WithoutToolhelpTheWaitEndsAfterTheFirstPoll) {
   machine.kernel32Found = false;
-  EXPECT_EQ(StartAndWait(kFirefox, Spawn(u"firefox.exe", fake::kForever)), 1000u);
+  EXPECT_EQ(StartAndWait(kFirefox, fake::StartBehaviour::Spawn(u"firefox.exe", fake::kForever)),
+            1000u);
   EXPECT_EQ(machine.nullHandleCloses, 1);
 }
 
@@ -109,7 +104,7 @@ TEST_F(BrowserWatchTest, OperaStubIsWatchedAsOperaInAnyCase) {
                                u"\"C:\\Opera\\Launcher.Exe\""}) {
     fake::Reset();
     ForgetToolhelpBinding();
-    fake::StartBehaviour stub = Spawn(u"launcher.exe", 100);
+    fake::StartBehaviour stub = fake::StartBehaviour::Spawn(u"launcher.exe", 100);
     stub.childImage = u"opera.exe";
     stub.childLifetime = 4500;
     fake::M().onStart[exe] = stub;
@@ -140,11 +135,13 @@ TEST_F(BrowserWatchTest, WatchedNameIsTheFileNameBeforeTheLastCharacter) {
 }
 
 TEST_F(BrowserWatchTest, QuotedBareFileNameIsWatched) {
-  EXPECT_EQ(StartAndWait(u"\"firefox.exe\"", Spawn(u"firefox.exe", 2500)), 3000u);
+  EXPECT_EQ(StartAndWait(u"\"firefox.exe\"", fake::StartBehaviour::Spawn(u"firefox.exe", 2500)),
+            3000u);
 }
 
 TEST_F(BrowserWatchTest, ExecutableEndingInABackslashEndsAtTheFirstPoll) {
-  EXPECT_EQ(StartAndWait(u"\"C:\\dir\\\"", Spawn(u"x.exe", fake::kForever)), 1000u);
+  EXPECT_EQ(StartAndWait(u"\"C:\\dir\\\"", fake::StartBehaviour::Spawn(u"x.exe", fake::kForever)),
+            1000u);
 }
 
 TEST_F(BrowserWatchTest, PumpTakesMouseMessagesFirstThenTheRestInOrder) {

@@ -6,29 +6,20 @@
 #include <gtest/gtest.h>
 
 #include "launcher/launch_state.h"
-#include "tests/wine/scratch_dir.h"
+#include "tests/wine/test_files.h"
 #include "watch/browser_watch.h"
 #include "watch/process_watch.h"
 
 namespace {
-
-std::wstring Here() {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  return path.substr(0, path.rfind(L'\\'));
-}
 
 unsigned long long NowMs() {
   return GetTickCount64();
 }
 
 // A stand-in program with a name no other process has, living `lifeMs`.
-std::wstring PlaceStandin(const ScratchDir& dir, const std::wstring& name, unsigned lifeMs) {
-  const std::wstring path = dir / name;
-  CopyFileW((Here() + L"\\standin.exe").c_str(), path.c_str(), FALSE);
-  dir.WriteFile(name + L".cfg", "life=" + std::to_string(lifeMs) + "\r\n");
-  return path;
+std::wstring PlaceStandinIn(const ScratchDir& dir, const std::wstring& name, unsigned lifeMs) {
+  PlaceStandin(dir / name, lifeMs);
+  return dir / name;
 }
 
 LaunchText Text(const std::wstring& text) {
@@ -38,7 +29,7 @@ LaunchText Text(const std::wstring& text) {
 TEST(WatchOnWindows, ProcessIsRunningWhileTheStandinLives) {
   ScratchDir dir(L"watch-running");
   const std::wstring name = L"standin-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
-  std::wstring command = L"\"" + PlaceStandin(dir, name, 1500) + L"\"";
+  std::wstring command = L"\"" + PlaceStandinIn(dir, name, 1500) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -87,7 +78,7 @@ TEST(WatchOnWindows, PostedQuitIsFilteredLikeAnyMessage) {
 TEST(WatchOnWindows, WaitReturnsAboutASecondAfterTheBrowserExits) {
   ScratchDir dir(L"watch-wait");
   const std::wstring name = L"browser-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
-  const std::wstring exe = L"\"" + PlaceStandin(dir, name, 2500) + L"\"";
+  const std::wstring exe = L"\"" + PlaceStandinIn(dir, name, 2500) + L"\"";
   QuitRequested = false;
   const unsigned long long start = NowMs();
   RunBrowserAndWait(Text(exe), u"--flag", SW_SHOWNORMAL);

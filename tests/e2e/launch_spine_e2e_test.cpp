@@ -39,12 +39,8 @@ TEST_F(ShellOpenScenario, OpensTheAddressThenTheShortcutThenTheCompanion) {
 }
 
 TEST_F(ShellOpenScenario, InternetShortcutWhenThereIsNoShortcut) {
-  const std::string content = "[InternetShortcut]\r\nURL=https://www.wgame.example/play\r\n";
-  const HANDLE file = CreateFileW((GameDir() + L"\\play.url").c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFileText(GameDir() + L"\\play.url",
+                "[InternetShortcut]\r\nURL=https://www.wgame.example/play\r\n");
   CreateDirectoryW((GameDir() + L"\\play.lnk").c_str(), nullptr);  // a folder is not a shortcut
 
   EXPECT_EQ(RunLauncher().exitCode, 0u);

@@ -7,26 +7,6 @@
 
 namespace {
 
-std::wstring Here() {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  return path.substr(0, path.rfind(L'\\'));
-}
-
-std::string ReadAll(const std::wstring& path) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::string();
-  std::string content;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-    content.append(buffer, read);
-  CloseHandle(file);
-  return content;
-}
-
 std::wstring TestName() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::string name = std::string(info->test_suite_name()) + "-" + info->name();
@@ -81,8 +61,8 @@ Scenario::Scenario() : root_(L"e2e-" + TestName()) {
   root_.MakeDirectory(L"install");
   log_ = root_ / L"events.log";
   SetEnvironmentVariableW(L"STANDIN_LOG", log_.c_str());
-  CopyFileW((Here() + L"\\launcher.exe").c_str(), (InstallDir() + L"\\launcher.exe").c_str(),
-            FALSE);
+  CopyFileW((ProgramFolder() + L"\\launcher.exe").c_str(),
+            (InstallDir() + L"\\launcher.exe").c_str(), FALSE);
 }
 
 Scenario::~Scenario() {
@@ -93,14 +73,8 @@ Scenario::~Scenario() {
 void Scenario::AddStandin(const std::wstring& path, unsigned lifeMs, const std::wstring& spawn) {
   const std::size_t cut = path.rfind(L'\\');
   if (cut != std::wstring::npos) CreateDirectoryW(path.substr(0, cut).c_str(), nullptr);
-  ASSERT_TRUE(CopyFileW((Here() + L"\\standin.exe").c_str(), path.c_str(), FALSE)) << Narrow(path);
-  std::string config = "life=" + std::to_string(lifeMs) + "\r\n";
-  if (!spawn.empty()) config += "spawn=" + Narrow(spawn) + "\r\n";
-  const HANDLE file = CreateFileW((path + L".cfg").c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(file, config.data(), static_cast<DWORD>(config.size()), &written, nullptr);
-  CloseHandle(file);
+  PlaceStandin(path, lifeMs, Narrow(spawn));
+  ASSERT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << Narrow(path);
 }
 
 void Scenario::AddShortcut(const std::wstring& linkPath, const std::wstring& target) {
@@ -160,10 +134,10 @@ LauncherRun Scenario::RunLauncher(DWORD timeoutMs,
 
 std::vector<Event> Scenario::Events(std::size_t count, DWORD timeoutMs) const {
   const unsigned long long deadline = Now() + timeoutMs;
-  std::vector<Event> events = Parse(ReadAll(log_));
+  std::vector<Event> events = Parse(ReadFileText(log_));
   while (events.size() < count && Now() < deadline) {
     Sleep(50);
-    events = Parse(ReadAll(log_));
+    events = Parse(ReadFileText(log_));
   }
   return events;
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/wine/registry_support.h"
-#include "tests/wine/scratch_dir.h"
+#include "tests/wine/test_files.h"
 
 struct Event {
   std::string kind;           // "start" or "end"

@@ -69,6 +69,14 @@ struct StartBehaviour {
   Time lifetime = kForever;  // kSpawn: how long it lives
   LaunchText childImage;     // kSpawn: optionally a process it starts before it ends
   Time childLifetime = kForever;
+
+  // A start that creates one process of `image`, living `lifetime`.
+  static StartBehaviour Spawn(const LaunchText& image, Time lifetime) {
+    StartBehaviour start;
+    start.image = image;
+    start.lifetime = lifetime;
+    return start;
+  }
 };
 
 struct ShellCall {

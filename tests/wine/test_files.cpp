@@ -1,4 +1,4 @@
-#include "tests/wine/scratch_dir.h"
+#include "tests/wine/test_files.h"
 
 #include <vector>
 
@@ -33,11 +33,7 @@ void ScratchDir::MakeDirectory(const std::wstring& relative) const {
 void ScratchDir::WriteFile(const std::wstring& relative, const std::string& content) const {
   const std::size_t cut = relative.rfind(L'\\');
   if (cut != std::wstring::npos) MakeDirectory(relative.substr(0, cut));
-  const HANDLE file = CreateFileW((*this / relative).c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFileText(*this / relative, content);
 }
 
 void RemoveTree(const std::wstring& path) {
@@ -58,4 +54,40 @@ void RemoveTree(const std::wstring& path) {
     FindClose(search);
   }
   RemoveDirectoryW(path.c_str());
+}
+
+std::wstring ProgramFolder() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring path = self;
+  return path.substr(0, path.rfind(L'\\'));
+}
+
+std::string ReadFileText(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string content;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    content.append(buffer, read);
+  }
+  CloseHandle(file);
+  return content;
+}
+
+void WriteFileText(const std::wstring& path, const std::string& content) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void PlaceStandin(const std::wstring& path, unsigned lifeMs, const std::string& spawn) {
+  CopyFileW((ProgramFolder() + L"\\standin.exe").c_str(), path.c_str(), FALSE);
+  std::string config = "life=" + std::to_string(lifeMs) + "\r\n";
+  if (!spawn.empty()) config += "spawn=" + spawn + "\r\n";
+  WriteFileText(path + L".cfg", config);
 }

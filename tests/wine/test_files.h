@@ -1,10 +1,11 @@
-// A fresh folder under the temporary directory, made the current directory for the test's life.
+// Files and folders for tests that run under Wine.
 #pragma once
 
 #include <string>
 
 #include "platform/win32_api.h"
 
+// A fresh folder under the temporary directory, made the current directory for the test's life.
 class ScratchDir {
  public:
   explicit ScratchDir(const std::wstring& name);
@@ -27,3 +28,13 @@ class ScratchDir {
 
 // Deletes a folder and everything in it.
 void RemoveTree(const std::wstring& path);
+
+// The folder that holds the running test program (and the stand-in and launcher beside it).
+std::wstring ProgramFolder();
+
+std::string ReadFileText(const std::wstring& path);
+void WriteFileText(const std::wstring& path, const std::string& content);
+
+// Places a copy of the stand-in program at `path` that lives `lifeMs` and first starts `spawn`
+// when one is given.
+void PlaceStandin(const std::wstring& path, unsigned lifeMs, const std::string& spawn = "");
