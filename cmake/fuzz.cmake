@@ -8,5 +8,6 @@ foreach(target IN LISTS FUZZ_TARGETS)
   add_test(NAME fuzz.${target}
            COMMAND ${CMAKE_SOURCE_DIR}/tests/fuzz/run-fuzzer $<TARGET_FILE:fuzz_${target}>
                    ${CMAKE_SOURCE_DIR}/tests/fuzz/${target} ${CMAKE_BINARY_DIR}/corpus/${target})
-  set_tests_properties(fuzz.${target} PROPERTIES LABELS fuzz)
+  # One at a time, and never beside the timed Wine tests.
+  set_tests_properties(fuzz.${target} PROPERTIES LABELS fuzz RESOURCE_LOCK cpu_timing)
 endforeach()

@@ -63,17 +63,23 @@ add_wine_test(e2e_tests LABEL e2e LIBS e2e_support SOURCES
   tests/e2e/browser_e2e_test.cpp
 )
 add_dependencies(e2e_tests launcher standin)
-# Scenarios share the prefix's registry: one at a time.
+# Scenarios share the prefix's registry: one at a time. Their timings (and the watch tests') want
+# the CPU, which the fuzzers would otherwise take.
 set_tests_properties(e2e.e2e_tests PROPERTIES RUN_SERIAL TRUE)
 
 add_wine_test(watch_tests LABEL wine LIBS psapi SOURCES watch/watch_wine_test.cpp)
 add_dependencies(watch_tests standin)
+set_tests_properties(wine.watch_tests PROPERTIES RESOURCE_LOCK cpu_timing)
 
 add_library(wgame_planted SHARED tests/wine/planted_dll.cpp)
 set_target_properties(wgame_planted PROPERTIES PREFIX "")
 target_link_options(wgame_planted PRIVATE -static)
 add_wine_test(dll_search_tests LABEL wine SOURCES platform/dll_search_wine_test.cpp)
 add_dependencies(dll_search_tests wgame_planted)
+
+# The executable's headers, imports and resources.
+add_test(NAME build.executable COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable $<TARGET_FILE:launcher>)
+set_tests_properties(build.executable PROPERTIES LABELS build)
 
 # Two builds of the launcher, in different folders, give the same bytes.
 add_test(NAME build.reproducible
@@ -86,5 +92,5 @@ set_tests_properties(build.reproducible PROPERTIES LABELS build)
 add_executable(reference WIN32 tools/bench/reference.cpp)
 target_link_options(reference PRIVATE ${LAUNCHER_LINK_OPTIONS} -municode -s)
 add_executable(bench_driver tools/bench/bench_driver.cpp)
-target_link_libraries(bench_driver PRIVATE wine_test_support psapi)
+target_link_libraries(bench_driver PRIVATE launcher_core wine_test_support psapi)
 target_link_options(bench_driver PRIVATE -static -municode)
