@@ -53,6 +53,7 @@ add_wine_test(platform_tests LABEL wine SOURCES
 
 # End-to-end scenarios: the real launcher under Wine with stand-in programs.
 add_executable(standin WIN32 tests/e2e/standin.cpp)
+target_link_libraries(standin PRIVATE wine_test_support)
 target_link_options(standin PRIVATE -static -municode)
 
 add_library(e2e_support STATIC tests/e2e/scenario.cpp)

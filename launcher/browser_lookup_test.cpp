@@ -57,141 +57,101 @@ struct LookupCase {
   bool userChoice = true;
   DWORD progIdType = REG_SZ;
   std::vector<BYTE> progId = Utf16(u"FirefoxURL");
-  DWORD commandGrant = KEY_ALL_ACCESS;
   LaunchText commandKey = u"FirefoxURL\\shell\\open\\command";
-  DWORD commandType = REG_SZ;
+  DWORD commandGrant = KEY_ALL_ACCESS;
+  DWORD commandType = REG_SZ;  // REG_NONE: no command value at all
   std::vector<BYTE> command = Utf16(u"\"C:\\Firefox\\firefox.exe\" -- \"%1\"");
   LaunchText exe = u"\"C:\\Firefox\\firefox.exe\"";
   LaunchText args = u" -- \"%1\"";
+
+  LookupCase& Major(DWORD value) {
+    major = value;
+    return *this;
+  }
+  LookupCase& VersionFails() {
+    versionFails = true;
+    return *this;
+  }
+  LookupCase& NoUserChoice() {
+    userChoice = false;
+    return *this;
+  }
+  LookupCase& ProgId(DWORD type, std::vector<BYTE> bytes) {
+    progIdType = type;
+    progId = std::move(bytes);
+    return *this;
+  }
+  LookupCase& CommandKey(LaunchText key, DWORD grant = KEY_ALL_ACCESS) {
+    commandKey = std::move(key);
+    commandGrant = grant;
+    return *this;
+  }
+  LookupCase& Command(DWORD type, std::vector<BYTE> bytes) {
+    commandType = type;
+    command = std::move(bytes);
+    return *this;
+  }
+  LookupCase& Expect(LaunchText expectedExe, LaunchText expectedArgs) {
+    exe = std::move(expectedExe);
+    args = std::move(expectedArgs);
+    return *this;
+  }
+  LookupCase& ExpectNothing() { return Expect(u"", u""); }
 };
 
 LookupCase Case(const char* why) {
-  LookupCase c;
-  c.why = why;
-  return c;
+  return LookupCase{why};
 }
 
 TEST_F(BrowserLookupTest, Routes) {
-  std::vector<LookupCase> cases;
-  cases.push_back(Case("new route, quoted path with arguments"));
-  {
-    LookupCase c = Case("old route: the same command, lower-cased");
-    c.major = 5;
-    c.commandKey = u"http\\shell\\open\\command";
-    c.command = Utf16(u"\"C:\\Firefox\\FireFox.EXE\" -- \"%1\"");
-    c.exe = u"\"c:\\firefox\\firefox.exe\"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("old route, no .exe in any case: nothing split");
-    c.major = 5;
-    c.commandKey = u"http\\shell\\open\\command";
-    c.command = Utf16(u"\"C:\\Browser\\browser.EX\" \"%1\"");
-    c.exe = u"";
-    c.args = u"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("new route takes a command without .exe");
-    c.command = Utf16(u"\"C:\\Browser\\browser.com\" \"%1\"");
-    c.exe = u"\"C:\\Browser\\browser.com\"";
-    c.args = u" \"%1\"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("unquoted path and placeholder");
-    c.command = Utf16(u"C:\\Browser\\browser.exe %1");
-    c.exe = u"";
-    c.args = u"C:\\Browser\\browser.exe %1";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("unquoted path, quoted placeholder");
-    c.command = Utf16(u"C:\\Browser\\browser.exe \"%1\"");
-    c.exe = u"C:\\Browser\\browser.exe \"";
-    c.args = u"%1\"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("expandable command kept as stored");
-    c.commandType = REG_EXPAND_SZ;
-    c.command = Utf16(u"\"%ProgramFiles%\\Firefox\\firefox.exe\" \"%1\"");
-    c.exe = u"\"%ProgramFiles%\\Firefox\\firefox.exe\"";
-    c.args = u" \"%1\"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("non-text Progid with data: the lookup ends");
-    c.progIdType = REG_DWORD;
-    c.progId = {1, 0, 0, 0};
-    c.exe = u"";
-    c.args = u"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("non-text Progid without data reads as empty: key \\shell\\open\\command");
-    c.progIdType = REG_BINARY;
-    c.progId = {};
-    c.commandKey = u"shell\\open\\command";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("empty Progid string");
-    c.progId = Utf16(u"", true);
-    c.commandKey = u"shell\\open\\command";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("non-text command: the lookup ends");
-    c.commandType = REG_BINARY;
-    c.exe = u"";
-    c.args = u"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("command key the user may not write counts as not found");
-    c.commandGrant = KEY_READ;
-    c.exe = u"";
-    c.args = u"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("no UserChoice key");
-    c.userChoice = false;
-    c.exe = u"";
-    c.args = u"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("GetVersionExW fails");
-    c.versionFails = true;
-    c.exe = u"";
-    c.args = u"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("old route ignores UserChoice");
-    c.major = 5;
-    c.exe = u"";
-    c.args = u"";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("command without terminator, odd byte count");
-    c.command = Utf16(u"\"C:\\b.exe\" %1", false);
-    c.command.push_back('x');
-    c.exe = u"\"C:\\b.exe\"";
-    c.args = u" %1";
-    cases.push_back(c);
-  }
-  {
-    LookupCase c = Case("missing command value reads as empty: two empty parts");
-    c.command.clear();
-    c.commandType = REG_NONE;
-    c.exe = u"";
-    c.args = u"";
-    cases.push_back(c);
-  }
+  const LaunchText oldKey = u"http\\shell\\open\\command";
+  std::vector<BYTE> oddCommand = Utf16(u"\"C:\\b.exe\" %1", false);
+  oddCommand.push_back('x');
+  const LookupCase cases[] = {
+      Case("new route, quoted path with arguments"),
+      Case("old route: the same command, lower-cased")
+          .Major(5)
+          .CommandKey(oldKey)
+          .Command(REG_SZ, Utf16(u"\"C:\\Firefox\\FireFox.EXE\" -- \"%1\""))
+          .Expect(u"\"c:\\firefox\\firefox.exe\"", u" -- \"%1\""),
+      Case("old route, no .exe in any case: nothing split")
+          .Major(5)
+          .CommandKey(oldKey)
+          .Command(REG_SZ, Utf16(u"\"C:\\Browser\\browser.EX\" \"%1\""))
+          .ExpectNothing(),
+      Case("new route takes a command without .exe")
+          .Command(REG_SZ, Utf16(u"\"C:\\Browser\\browser.com\" \"%1\""))
+          .Expect(u"\"C:\\Browser\\browser.com\"", u" \"%1\""),
+      Case("unquoted path and placeholder")
+          .Command(REG_SZ, Utf16(u"C:\\Browser\\browser.exe %1"))
+          .Expect(u"", u"C:\\Browser\\browser.exe %1"),
+      Case("unquoted path, quoted placeholder")
+          .Command(REG_SZ, Utf16(u"C:\\Browser\\browser.exe \"%1\""))
+          .Expect(u"C:\\Browser\\browser.exe \"", u"%1\""),
+      Case("expandable command kept as stored")
+          .Command(REG_EXPAND_SZ, Utf16(u"\"%ProgramFiles%\\Firefox\\firefox.exe\" \"%1\""))
+          .Expect(u"\"%ProgramFiles%\\Firefox\\firefox.exe\"", u" \"%1\""),
+      Case("non-text Progid with data: the lookup ends")
+          .ProgId(REG_DWORD, {1, 0, 0, 0})
+          .ExpectNothing(),
+      Case("non-text Progid without data reads as empty: key \\shell\\open\\command")
+          .ProgId(REG_BINARY, {})
+          .CommandKey(u"shell\\open\\command"),
+      Case("empty Progid string").ProgId(REG_SZ, Utf16(u"")).CommandKey(u"shell\\open\\command"),
+      Case("non-text command: the lookup ends").Command(REG_BINARY, {1, 2}).ExpectNothing(),
+      Case("command key the user may not write counts as not found")
+          .CommandKey(u"FirefoxURL\\shell\\open\\command", KEY_READ)
+          .ExpectNothing(),
+      Case("no UserChoice key").NoUserChoice().ExpectNothing(),
+      Case("GetVersionExW fails").VersionFails().ExpectNothing(),
+      Case("old route ignores UserChoice").Major(5).ExpectNothing(),
+      Case("command without terminator, odd byte count")
+          .Command(REG_SZ, oddCommand)
+          .Expect(u"\"C:\\b.exe\"", u" %1"),
+      Case("missing command value reads as empty: two empty parts")
+          .Command(REG_NONE, {})
+          .ExpectNothing(),
+  };
 
   for (const LookupCase& c : cases) {
     fake::Reset();

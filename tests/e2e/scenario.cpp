@@ -35,16 +35,6 @@ std::vector<Event> Parse(const std::string& log) {
 
 }  // namespace
 
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                      nullptr, nullptr);
-  return out;
-}
-
 std::wstring Quoted(const std::wstring& path) {
   return L"\"" + path + L"\"";
 }
@@ -73,8 +63,8 @@ Scenario::~Scenario() {
 void Scenario::AddStandin(const std::wstring& path, unsigned lifeMs, const std::wstring& spawn) {
   const std::size_t cut = path.rfind(L'\\');
   if (cut != std::wstring::npos) CreateDirectoryW(path.substr(0, cut).c_str(), nullptr);
-  PlaceStandin(path, lifeMs, Narrow(spawn));
-  ASSERT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << Narrow(path);
+  PlaceStandin(path, lifeMs, Utf8(spawn));
+  ASSERT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << Utf8(path);
 }
 
 void Scenario::AddShortcut(const std::wstring& linkPath, const std::wstring& target) {

@@ -65,4 +65,3 @@ class Scenario : public ::testing::Test {
 };
 
 std::wstring Quoted(const std::wstring& path);
-std::string Narrow(const std::wstring& text);

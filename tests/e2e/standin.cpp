@@ -10,17 +10,9 @@
 
 #include <string>
 
-namespace {
+#include "tests/wine/test_files.h"
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                      nullptr, nullptr);
-  return out;
-}
+namespace {
 
 unsigned long long Milliseconds(const FILETIME& time) {
   return ((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) /
@@ -43,17 +35,6 @@ void Log(const std::string& line) {
   DWORD written = 0;
   WriteFile(log, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(log);
-}
-
-std::string ReadConfig(const std::wstring& path) {
-  const HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::string();
-  char buffer[4096];
-  DWORD read = 0;
-  ReadFile(file, buffer, sizeof buffer, &read, nullptr);
-  CloseHandle(file);
-  return std::string(buffer, read);
 }
 
 std::string Setting(const std::string& config, const std::string& key) {
@@ -85,7 +66,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   Log("start " + Utf8(image) + " " + std::to_string(Milliseconds(created)) + " " + Utf8(directory) +
       " | " + Utf8(GetCommandLineW()));
 
-  const std::string config = ReadConfig(std::wstring(self) + L".cfg");
+  const std::string config = ReadFileText(std::wstring(self) + L".cfg");
   const std::string spawn = Setting(config, "spawn");
   if (!spawn.empty()) {
     std::wstring command = L"\"" + std::wstring(spawn.begin(), spawn.end()) + L"\"";

@@ -32,6 +32,7 @@ void RemoveTree(const std::wstring& path);
 // The folder that holds the running test program (and the stand-in and launcher beside it).
 std::wstring ProgramFolder();
 
+std::string Utf8(const std::wstring& text);
 std::string ReadFileText(const std::wstring& path);
 void WriteFileText(const std::wstring& path, const std::string& content);
 
