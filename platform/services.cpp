@@ -4,6 +4,8 @@
 
 namespace {
 
+const char16_t kKernel32[] = u"kernel32.dll";
+
 template <typename Fn>
 Fn Bind(HMODULE module, const char* name) {
   // Through the generic function pointer type, which every compiler lets us convert from.
@@ -40,7 +42,7 @@ bool IsExistingFile(const LaunchText& path) {
 }
 
 void RestrictDllSearchToSystem() {
-  const HMODULE kernel32 = GetModuleHandleW(Wide(u"kernel32.dll"));
+  const HMODULE kernel32 = GetModuleHandleW(Wide(kKernel32));
   if (kernel32 == nullptr) return;
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
@@ -72,7 +74,7 @@ ToolhelpBinding binding;
 // stands for the rest of the run.
 bool ToolhelpAvailable() {
   if (binding.kernel32 == nullptr) {
-    binding.kernel32 = GetModuleHandleW(Wide(u"kernel32.dll"));
+    binding.kernel32 = GetModuleHandleW(Wide(kKernel32));
     if (binding.kernel32 != nullptr) {
       binding.createSnapshot = Bind<CreateSnapshotFn>(binding.kernel32, "CreateToolhelp32Snapshot");
       binding.processFirst = Bind<ProcessWalkFn>(binding.kernel32, "Process32FirstW");
