@@ -87,7 +87,7 @@ TEST_F(BrowserWatchTest, QuitMessageEndsTheWaitAfterThatPassPolls) {
   EXPECT_EQ(StartAndWait(kFirefox, fake::StartBehaviour::Spawn(u"firefox.exe", fake::kForever)),
             2000u);
   EXPECT_TRUE(QuitRequested);
-  EXPECT_EQ(machine.toolhelpCalls > 0, true);
+  EXPECT_GT(machine.toolhelpCalls, 0);
   EXPECT_EQ(machine.sleeps.size(), 2u);
   EXPECT_TRUE(machine.queue.empty());
 }
