@@ -18,13 +18,7 @@ class BrowserLookupTest : public FakeWindowsTest {
 };
 
 std::vector<BYTE> Utf16(const LaunchText& text, bool terminated = true) {
-  std::vector<BYTE> bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<BYTE>(c & 0xFF));
-    bytes.push_back(static_cast<BYTE>(c >> 8));
-  }
-  if (terminated) bytes.insert(bytes.end(), {0, 0});
-  return bytes;
+  return fake::Utf16Bytes(text, terminated);
 }
 
 TEST_F(BrowserLookupTest, SplitAtTheFirstQuoteFromTheSecondCharacter) {

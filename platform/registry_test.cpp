@@ -14,14 +14,7 @@ class RegistryTest : public FakeWindowsTest {
     return registry.ReadString(u"v");
   }
 
-  static std::vector<BYTE> Bytes(const LaunchText& units) {
-    std::vector<BYTE> bytes;
-    for (char16_t c : units) {
-      bytes.push_back(static_cast<BYTE>(c & 0xFF));
-      bytes.push_back(static_cast<BYTE>(c >> 8));
-    }
-    return bytes;
-  }
+  static std::vector<BYTE> Bytes(const LaunchText& units) { return fake::Utf16Bytes(units, false); }
 };
 
 TEST_F(RegistryTest, CreationDefaults) {

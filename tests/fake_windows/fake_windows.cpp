@@ -121,6 +121,16 @@ std::string Narrow(const LaunchText& text) {
   return out;
 }
 
+std::vector<BYTE> Utf16Bytes(const LaunchText& text, bool terminated) {
+  std::vector<BYTE> bytes;
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<BYTE>(c & 0xFF));
+    bytes.push_back(static_cast<BYTE>(c >> 8));
+  }
+  if (terminated) bytes.insert(bytes.end(), {0, 0});
+  return bytes;
+}
+
 std::vector<LaunchText> Running() {
   std::vector<LaunchText> names;
   for (const Process& p : machine->processes) {
@@ -153,13 +163,7 @@ void Machine::SetValue(HKEY root, const LaunchText& path, const LaunchText& name
 
 void Machine::SetText(HKEY root, const LaunchText& path, const LaunchText& name,
                       const LaunchText& text, DWORD type, bool terminated) {
-  std::vector<BYTE> bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<BYTE>(c & 0xFF));
-    bytes.push_back(static_cast<BYTE>(c >> 8));
-  }
-  if (terminated) bytes.insert(bytes.end(), {0, 0});
-  SetValue(root, path, name, type, std::move(bytes));
+  SetValue(root, path, name, type, Utf16Bytes(text, terminated));
 }
 
 LaunchText Machine::FullPath(const LaunchText& path) const {

@@ -179,4 +179,7 @@ std::vector<LaunchText> Running();
 
 std::string Narrow(const LaunchText& text);
 
+// The bytes a text value holds in the registry: UTF-16LE units and, when asked, a zero unit.
+std::vector<BYTE> Utf16Bytes(const LaunchText& text, bool terminated);
+
 }  // namespace fake
