@@ -10,8 +10,10 @@ namespace {
 const DWORD kReadMask = STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
 const DWORD kViewBits = KEY_WOW64_64KEY | KEY_WOW64_32KEY;
 
-std::string Utf8(const LaunchText& text) {
-  std::string out;
+// Zero-terminated UTF-8, kept in a vector: the launcher has no other use for std::string, and
+// that class alone would add its whole instantiation from the static runtime to the executable.
+std::vector<char> Utf8(const LaunchText& text) {
+  std::vector<char> out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     unsigned long c = text[i];
     if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -21,21 +23,22 @@ std::string Utf8(const LaunchText& text) {
       c = 0xFFFD;  // a lone surrogate
     }
     if (c < 0x80) {
-      out += static_cast<char>(c);
+      out.push_back(static_cast<char>(c));
     } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
   }
+  out.push_back('\0');
   return out;
 }
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <exception>
-#include <string>
+#include <vector>
 
 #include "platform/launch_text.h"
 
@@ -14,11 +14,11 @@ class ERegistryException : public std::exception {
  public:
   explicit ERegistryException(LaunchText message);
   const LaunchText& Message() const { return message_; }
-  const char* what() const noexcept override { return utf8_.c_str(); }
+  const char* what() const noexcept override { return utf8_.data(); }
 
  private:
   LaunchText message_;
-  std::string utf8_;
+  std::vector<char> utf8_;  // zero-terminated
 };
 
 enum class TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };

@@ -168,6 +168,23 @@ TEST_F(BrowserScenario, CommandKeyTheUserMayNotWriteSendsTheAddressToTheShell) {
   EXPECT_EQ(starts[2].image, "wgame.exe");
 }
 
+// The shipped executable carries a trimmed C++ runtime: the registry failure must still unwind to
+// the lookup's guard instead of ending the program.
+TEST_F(BrowserScenario, NonTextProgidIsCaughtAndTheAddressGoesToTheShell) {
+  const std::wstring browser = ProgramsDir() + L"\\browser.exe";
+  AddStandin(browser, 5000);
+  RegisterBrowser(Quoted(browser) + L" \"%1\"");
+  SetRegText(HKEY_CURRENT_USER, kUserChoice, L"Progid", kProgId, REG_BINARY);
+
+  const LauncherRun run = RunLauncher();
+  EXPECT_EQ(run.exitCode, 0u);
+  const std::vector<Event> starts = Starts(3);
+  ASSERT_EQ(starts.size(), 3u);
+  EXPECT_EQ(starts[0].image, "https-handler.exe");
+  EXPECT_EQ(starts[1].image, "game.exe");
+  EXPECT_EQ(starts[2].image, "wgame.exe");
+}
+
 TEST_F(BrowserScenario, AlreadyRunningInstanceKeepsTheWaitAlive) {
   const std::wstring browser = ProgramsDir() + L"\\browser.exe";
   AddStandin(browser, 300);

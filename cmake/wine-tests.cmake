@@ -1,28 +1,27 @@
-# Windows build: the launcher itself, the platform tests of the real Win32 code and the end-to-end
-# scenarios, all run under Wine by CTest.
-enable_language(RC)
+# Windows test programs (posix thread model, cmake/mingw-i686-posix.cmake): the platform tests of
+# the real Win32 code and the end-to-end scenarios, run under Wine by CTest. The programs that ship
+# are built by their own toolchain in shipped/, as an external project, and land beside the test
+# programs, so that the scenarios run the very executable that ships.
+include(ExternalProject)
 
-# Static runtime, so the launcher imports only system DLLs; no timestamps, so builds are repeatable.
-set(LAUNCHER_LINK_OPTIONS
-  -static -static-libgcc -static-libstdc++
-  -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,0
-  -Wl,--major-os-version,5 -Wl,--minor-os-version,0
-  -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timestamp
+ExternalProject_Add(shipped
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${CMAKE_BINARY_DIR}/shipped
+  CMAKE_CACHE_ARGS
+    -DCMAKE_TOOLCHAIN_FILE:FILEPATH=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+    -DCMAKE_BUILD_TYPE:STRING=MinSizeRel
+    -DCMAKE_RUNTIME_OUTPUT_DIRECTORY:PATH=${CMAKE_BINARY_DIR}
+  INSTALL_COMMAND ""
+  BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS ${CMAKE_BINARY_DIR}/launcher.exe ${CMAKE_BINARY_DIR}/reference.exe
 )
-target_compile_options(launcher_core PRIVATE -ffunction-sections -fdata-sections)
-
-add_executable(launcher WIN32 launcher/winmain.cpp res/launcher.rc)
-target_link_libraries(launcher PRIVATE launcher_core)
-target_link_options(launcher PRIVATE ${LAUNCHER_LINK_OPTIONS} -municode -s -Wl,--gc-sections)
-set_target_properties(launcher PROPERTIES OUTPUT_NAME launcher)
+set(SHIPPED_LAUNCHER ${CMAKE_BINARY_DIR}/launcher.exe)
 
 # GoogleTest from the machine's sources, built for Windows.
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-
-
 
 set(WINE_RUN ${CMAKE_SOURCE_DIR}/tests/wine/wine-run)
 set(WINE_ENV WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix)
@@ -63,7 +62,7 @@ add_wine_test(e2e_tests LABEL e2e LIBS e2e_support SOURCES
   tests/e2e/launch_spine_e2e_test.cpp
   tests/e2e/browser_e2e_test.cpp
 )
-add_dependencies(e2e_tests launcher standin)
+add_dependencies(e2e_tests shipped standin)
 # Scenarios share the prefix's registry: one at a time. Their timings (and the watch tests') want
 # the CPU, which the fuzzers would otherwise take.
 set_tests_properties(e2e.e2e_tests PROPERTIES RUN_SERIAL TRUE)
@@ -78,20 +77,26 @@ target_link_options(wgame_planted PRIVATE -static)
 add_wine_test(dll_search_tests LABEL wine SOURCES platform/dll_search_wine_test.cpp)
 add_dependencies(dll_search_tests wgame_planted)
 
-# The executable's headers, imports and resources.
-add_test(NAME build.executable COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable $<TARGET_FILE:launcher>)
-set_tests_properties(build.executable PROPERTIES LABELS build)
+# The shipped executables' headers, imports and resources; and proof that the import check sees a
+# runtime Windows 2000 cannot load (the test programs' posix one imports GetTickCount64).
+add_test(NAME build.executable COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable ${SHIPPED_LAUNCHER})
+add_test(NAME build.reference-executable
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --imports-only ${CMAKE_BINARY_DIR}/reference.exe)
+add_test(NAME build.import-check-refuses-newer
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --imports-only $<TARGET_FILE:standin>)
+set_tests_properties(build.executable build.reference-executable build.import-check-refuses-newer
+                     PROPERTIES LABELS build)
+set_tests_properties(build.import-check-refuses-newer PROPERTIES
+                     PASS_REGULAR_EXPRESSION "KERNEL32.dll GetTickCount64: needs Windows 6.0")
 
 # Two builds of the launcher, in different folders, give the same bytes.
 add_test(NAME build.reproducible
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build $<TARGET_FILE:launcher>
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build ${SHIPPED_LAUNCHER}
                  ${CMAKE_BINARY_DIR}/reproducible)
 set_tests_properties(build.reproducible PROPERTIES LABELS build)
 
-# The benchmark: a reference program that only calls ShellExecuteExW, and the driver that measures
-# both under Wine (scripts/bench).
-add_executable(reference WIN32 tools/bench/reference.cpp)
-target_link_options(reference PRIVATE ${LAUNCHER_LINK_OPTIONS} -municode -s)
+# The benchmark driver, which measures the shipped launcher against the reference program under
+# Wine (scripts/bench).
 add_executable(bench_driver tools/bench/bench_driver.cpp)
 target_link_libraries(bench_driver PRIVATE launcher_core wine_test_support psapi)
 target_link_options(bench_driver PRIVATE -static -municode)
