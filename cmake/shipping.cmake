@@ -1,5 +1,6 @@
 # The programs that ship, built with the win32 thread model (cmake/mingw-i686.cmake) so that every
-# function they import exists on Windows 2000: the launcher and the benchmark's reference program.
+# function they import exists on Windows 2000: the launcher, the support report and the benchmark's
+# reference program.
 enable_language(RC)
 
 # Static runtime, so the programs import only system DLLs; no timestamps, so builds are repeatable.
@@ -11,11 +12,23 @@ set(LAUNCHER_LINK_OPTIONS
   -municode -s -Wl,--gc-sections
 )
 target_compile_options(launcher_core PRIVATE -ffunction-sections -fdata-sections)
+target_compile_options(launcher_report PRIVATE -ffunction-sections -fdata-sections)
 
-add_executable(launcher WIN32 launcher/winmain.cpp platform/lean_runtime.cpp res/launcher.rc)
+launcher_check_icon()
+configure_file(res/launcher.rc.in ${CMAKE_BINARY_DIR}/generated/launcher.rc @ONLY)
+add_executable(launcher WIN32 launcher/winmain.cpp platform/lean_runtime.cpp
+                               ${CMAKE_BINARY_DIR}/generated/launcher.rc)
 target_link_libraries(launcher PRIVATE launcher_core)
 target_link_options(launcher PRIVATE ${LAUNCHER_LINK_OPTIONS})
-set_target_properties(launcher PROPERTIES OUTPUT_NAME launcher)
+set_target_properties(launcher PROPERTIES OUTPUT_NAME ${LAUNCHER_OUTPUT_NAME})
+# The resource compiler reads the icon: a changed file rebuilds the executable.
+set_source_files_properties(${CMAKE_BINARY_DIR}/generated/launcher.rc PROPERTIES
+                            OBJECT_DEPENDS ${LAUNCHER_ICON})
+
+# The support report, shipped beside the launcher: a console program over the same launch code.
+add_executable(launcher-report launcher/report_main.cpp platform/lean_runtime.cpp)
+target_link_libraries(launcher-report PRIVATE launcher_report)
+target_link_options(launcher-report PRIVATE ${LAUNCHER_LINK_OPTIONS} -mconsole)
 
 # The benchmark's yardstick: a program that only calls ShellExecuteExW.
 add_executable(reference WIN32 tools/bench/reference.cpp)

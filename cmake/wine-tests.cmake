@@ -13,9 +13,11 @@ ExternalProject_Add(shipped
     -DCMAKE_RUNTIME_OUTPUT_DIRECTORY:PATH=${CMAKE_BINARY_DIR}
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
-  BUILD_BYPRODUCTS ${CMAKE_BINARY_DIR}/launcher.exe ${CMAKE_BINARY_DIR}/reference.exe
+  BUILD_BYPRODUCTS ${CMAKE_BINARY_DIR}/launcher.exe ${CMAKE_BINARY_DIR}/launcher-report.exe
+                   ${CMAKE_BINARY_DIR}/reference.exe
 )
 set(SHIPPED_LAUNCHER ${CMAKE_BINARY_DIR}/launcher.exe)
+set(SHIPPED_REPORT ${CMAKE_BINARY_DIR}/launcher-report.exe)
 
 # GoogleTest from the machine's sources, built for Windows.
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
@@ -61,6 +63,7 @@ target_link_libraries(e2e_support PUBLIC wine_test_support gtest ole32 uuid)
 add_wine_test(e2e_tests LABEL e2e LIBS e2e_support SOURCES
   tests/e2e/launch_spine_e2e_test.cpp
   tests/e2e/browser_e2e_test.cpp
+  tests/e2e/report_e2e_test.cpp
 )
 add_dependencies(e2e_tests shipped standin)
 # Scenarios share the prefix's registry: one at a time. Their timings (and the watch tests') want
@@ -80,11 +83,14 @@ add_dependencies(dll_search_tests wgame_planted)
 # The shipped executables' headers, imports and resources; and proof that the import check sees a
 # runtime Windows 2000 cannot load (the test programs' posix one imports GetTickCount64).
 add_test(NAME build.executable COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable ${SHIPPED_LAUNCHER})
+add_test(NAME build.report-executable
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --report ${SHIPPED_REPORT})
 add_test(NAME build.reference-executable
          COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --imports-only ${CMAKE_BINARY_DIR}/reference.exe)
 add_test(NAME build.import-check-refuses-newer
          COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --imports-only $<TARGET_FILE:standin>)
-set_tests_properties(build.executable build.reference-executable build.import-check-refuses-newer
+set_tests_properties(build.executable build.report-executable build.reference-executable
+                     build.import-check-refuses-newer
                      PROPERTIES LABELS build)
 set_tests_properties(build.import-check-refuses-newer PROPERTIES
                      PASS_REGULAR_EXPRESSION "KERNEL32.dll GetTickCount64: needs Windows 6.0")

@@ -1,6 +1,7 @@
 #include "launcher/browser_lookup.h"
 
 #include <memory>
+#include <new>
 
 #include "launcher/launch_state.h"
 #include "platform/registry.h"
@@ -14,30 +15,53 @@ const char16_t kUserChoiceKey[] =
 const char16_t kOpenCommandKey[] = u"\\shell\\open\\command";
 const char16_t kOldHttpCommandKey[] = u"http\\shell\\open\\command";
 
+class Unobserved final : public LookupObserver {};
+
+// The accessor outlives the lookup and its last key stays open until the process ends; it has
+// nothing to release that the rest of the run could observe. At namespace scope rather than as a
+// function's static: the thread-safe guard of a function's static would make the runtime create a
+// semaphore, one more handle held for the whole wait.
+std::unique_ptr<TRegistry> registry;
+
 // Opens `key` when it exists for reading and also opens with the accessor's full rights.
-bool OpenExistingKey(TRegistry& registry, const LaunchText& key) {
-  return registry.KeyExists(key) && registry.OpenKey(key, false);
+bool OpenExistingKey(TRegistry& registry, const LaunchText& key, LookupObserver& observer) {
+  const bool readable = registry.KeyExists(key);
+  const bool opened = readable && registry.OpenKey(key, false);
+  observer.KeyTried(registry.RootKey(), key, readable, opened,
+                    readable && !opened ? registry.LastError() : 0);
+  return opened;
+}
+
+LaunchText ReadText(TRegistry& registry, const LaunchText& name, LookupObserver& observer) {
+  LaunchText text = registry.ReadString(name);
+  observer.ValueRead(name, text);
+  return text;
+}
+
+void Split(const LaunchText& command, LookupObserver& observer) {
+  observer.CommandSplit(command);
+  SplitBrowserCommand(command);
 }
 
 // Windows Vista and later: the handler the user chose, by its ProgId.
-void ReadUserChoiceCommand(TRegistry& registry) {
+void ReadUserChoiceCommand(TRegistry& registry, LookupObserver& observer) {
   registry.SetRootKey(HKEY_CURRENT_USER);
-  if (!OpenExistingKey(registry, kUserChoiceKey)) return;
-  const LaunchText progId = registry.ReadString(u"Progid");
+  if (!OpenExistingKey(registry, kUserChoiceKey, observer)) return;
+  const LaunchText progId = ReadText(registry, u"Progid", observer);
   registry.CloseKey();
   registry.SetRootKey(HKEY_CLASSES_ROOT);
   // An empty ProgId makes this an absolute key name below the root; it is normally absent.
-  if (OpenExistingKey(registry, progId + kOpenCommandKey)) {
-    SplitBrowserCommand(registry.ReadString(u""));
+  if (OpenExistingKey(registry, progId + kOpenCommandKey, observer)) {
+    Split(ReadText(registry, u"", observer), observer);
   }
 }
 
 // Older systems: the class-wide http command, taken only when it names an executable.
-void ReadClassCommand(TRegistry& registry) {
+void ReadClassCommand(TRegistry& registry, LookupObserver& observer) {
   registry.SetRootKey(HKEY_CLASSES_ROOT);
-  if (!OpenExistingKey(registry, kOldHttpCommandKey)) return;
-  const LaunchText command = FoldLowerSystem(registry.ReadString(u""));
-  if (TextPos(u".exe", command) > 0) SplitBrowserCommand(command);
+  if (!OpenExistingKey(registry, kOldHttpCommandKey, observer)) return;
+  const LaunchText command = FoldLowerSystem(ReadText(registry, u"", observer));
+  if (TextPos(u".exe", command) > 0) Split(command, observer);
 }
 
 }  // namespace
@@ -49,20 +73,29 @@ void SplitBrowserCommand(const LaunchText& command) {
 }
 
 void FindDefaultBrowser() {
-  // The accessor outlives the lookup and its last key stays open until the process ends; it has
-  // nothing to release that the rest of the run could observe.
-  static std::unique_ptr<TRegistry> registry;
+  Unobserved nobody;
+  FindDefaultBrowser(nobody);
+}
+
+void FindDefaultBrowser(LookupObserver& observer) {
   try {
     registry = std::make_unique<TRegistry>();
     BrowserExe = u"";
     DWORD major = 0;
-    if (!QueryOsMajorVersion(major)) return;
+    const bool answered = QueryOsMajorVersion(major);
+    observer.VersionRead(answered, major);
+    if (!answered) return;
     if (major >= 6) {
-      ReadUserChoiceCommand(*registry);
+      ReadUserChoiceCommand(*registry, observer);
     } else {
-      ReadClassCommand(*registry);
+      ReadClassCommand(*registry, observer);
     }
-  } catch (...) {
+  } catch (const ERegistryException& failure) {
     // Odd registry data ends the lookup quietly; what was found so far stands.
+    observer.LookupFailed(failure.Message());
+  } catch (const std::bad_alloc&) {
+    observer.LookupFailed(u"out of memory");
+  } catch (...) {
+    observer.LookupFailed(u"an unexpected failure");
   }
 }

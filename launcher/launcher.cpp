@@ -6,14 +6,22 @@
 #include "platform/text.h"
 #include "watch/browser_watch.h"
 
-const char16_t kLandingPageUrl[] = u"https://www.wgame.example/index.php?id=304&r=720";
+const char16_t kGameShortcut[] = u"play.lnk";
+const char16_t kGameInternetShortcut[] = u"play.url";
+const char16_t kCompanion[] = u"fscommand\\wgame.exe";
 
 namespace {
 
 const char16_t kPlaceholder[] = u"%1";
-const char16_t kGameShortcut[] = u"play.lnk";
-const char16_t kGameInternetShortcut[] = u"play.url";
-const char16_t kCompanion[] = u"fscommand\\wgame.exe";
+
+// Relative names: both the test and the shell resolve them against the current directory.
+void OpenFollowUps() {
+  const LaunchText shortcut = GameShortcutToOpen();
+  if (!shortcut.empty()) ShellOpen(shortcut);
+  if (IsExistingFile(kCompanion)) ShellOpen(kCompanion);
+}
+
+}  // namespace
 
 // The browser's command template gets the address in place of every "%1", unquoted and unescaped
 // (the template carries its own quotes); a template without one gets the address alone.
@@ -25,17 +33,11 @@ void FillAddressIntoArguments() {
   }
 }
 
-// Relative names: both the test and the shell resolve them against the current directory.
-void OpenFollowUps() {
-  if (IsExistingFile(kGameShortcut)) {
-    ShellOpen(kGameShortcut);
-  } else if (IsExistingFile(kGameInternetShortcut)) {
-    ShellOpen(kGameInternetShortcut);
-  }
-  if (IsExistingFile(kCompanion)) ShellOpen(kCompanion);
+LaunchText GameShortcutToOpen() {
+  if (IsExistingFile(kGameShortcut)) return kGameShortcut;
+  if (IsExistingFile(kGameInternetShortcut)) return kGameInternetShortcut;
+  return u"";
 }
-
-}  // namespace
 
 void LauncherMain() {
   RestrictDllSearchToSystem();

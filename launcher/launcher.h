@@ -6,5 +6,18 @@
 // The game's landing page, used exactly as stored.
 extern const char16_t kLandingPageUrl[];
 
+// The follow-up items, relative to the current directory.
+extern const char16_t kGameShortcut[];
+extern const char16_t kGameInternetShortcut[];
+extern const char16_t kCompanion[];
+
+// Puts LaunchUrl into BrowserArgs: in place of every "%1", or as the whole argument line when
+// there is none.
+void FillAddressIntoArguments();
+
+// The game shortcut the launcher opens: "play.lnk" when it exists as a file, else "play.url" when
+// that does, else "".
+LaunchText GameShortcutToOpen();
+
 // Runs the launch sequence once and ends the process with exit code 0. Never returns.
 [[noreturn]] void LauncherMain();

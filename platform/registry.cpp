@@ -1,46 +1,15 @@
 #include "platform/registry.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
-#include <utility>
+#include "platform/text.h"
 
 namespace {
 
 const DWORD kReadMask = STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
 const DWORD kViewBits = KEY_WOW64_64KEY | KEY_WOW64_32KEY;
-
-// Zero-terminated UTF-8, kept in a vector: the launcher has no other use for std::string, and
-// that class alone would add its whole instantiation from the static runtime to the executable.
-std::vector<char> Utf8(const LaunchText& text) {
-  std::vector<char> out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    unsigned long c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;  // a lone surrogate
-    }
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  out.push_back('\0');
-  return out;
-}
 
 // The message with the value name in place of its "%s".
 ERegistryException Failure(const char16_t* format, const LaunchText& valueName) {
@@ -52,7 +21,7 @@ ERegistryException Failure(const char16_t* format, const LaunchText& valueName) 
 }  // namespace
 
 ERegistryException::ERegistryException(LaunchText message)
-    : message_(std::move(message)), utf8_(Utf8(message_)) {}
+    : message_(std::move(message)), utf8_(EncodeUtf8(message_)) {}
 
 TRegDataType DataTypeOf(DWORD windowsType) {
   switch (windowsType) {

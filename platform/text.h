@@ -3,6 +3,8 @@
 // "not found".
 #pragma once
 
+#include <vector>
+
 #include "platform/launch_text.h"
 
 // First occurrence of `needle` in `hay`, case-sensitive; 0 when either is "" or there is none.
@@ -26,3 +28,8 @@ LaunchText FoldLowerSystem(LaunchText s);
 // not overlap, the replacement is never searched again, and the rest keeps its case.
 LaunchText ReplaceAllNoCase(const LaunchText& s, const LaunchText& pattern,
                             const LaunchText& replacement);
+
+// UTF-8, zero-terminated; a lone surrogate becomes U+FFFD. In a vector, not a std::string: the
+// shipped programs have no other use for std::string, and that class alone would add its whole
+// instantiation from the static runtime to the executable.
+std::vector<char> EncodeUtf8(const LaunchText& text);

@@ -40,12 +40,17 @@ LaunchText WatchedImageNameOf(const LaunchText& exe) {
   return name;
 }
 
+LaunchText WatchedImageNameFor(const LaunchText& exe) {
+  LaunchText watched = WatchedImageNameOf(exe);
+  // Opera's stub launcher.exe starts opera.exe and exits.
+  if (TextEquals(FoldLowerSystem(watched), u"launcher.exe")) return u"opera.exe";
+  return watched;
+}
+
 void RunBrowserAndWait(const LaunchText& exe, const LaunchText& args, int show) {
   if (TextEquals(exe, u"")) return;
   if (!StartBrowser(exe, args, show)) return;
-  LaunchText watched = WatchedImageNameOf(exe);
-  // Opera's stub launcher.exe starts opera.exe and exits.
-  if (TextEquals(FoldLowerSystem(watched), u"launcher.exe")) watched = u"opera.exe";
+  const LaunchText watched = WatchedImageNameFor(exe);
   bool running = true;
   while (running && !QuitRequested) {
     Sleep(kPollIntervalMs);

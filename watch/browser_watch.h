@@ -12,6 +12,10 @@ void RunBrowserAndWait(const LaunchText& exe, const LaunchText& args, int show);
 // quoted path): the file name between the last backslash and the closing quote.
 LaunchText WatchedImageNameOf(const LaunchText& exe);
 
+// The image name the wait looks for: WatchedImageNameOf, except that Opera's stub launcher.exe
+// (in any case) is watched as the opera.exe it starts.
+LaunchText WatchedImageNameFor(const LaunchText& exe);
+
 // Removes every waiting message from this thread's queue; a WM_QUIT sets QuitRequested.
 void DrainMessages();
 

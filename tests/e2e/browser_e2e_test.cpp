@@ -1,68 +1,9 @@
 // The whole launcher under Wine: it finds a stand-in browser registered as the user's http
 // handler, starts it with the address in its own command template, waits until it is gone, then
 // opens the follow-ups.
-#include "tests/e2e/scenario.h"
+#include "tests/e2e/browser_scenario.h"
 
 namespace {
-
-const std::string kAddress = "https://www.wgame.example/index.php?id=304&r=720";
-const wchar_t kUserChoice[] =
-    L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
-const wchar_t kProgId[] = L"WgameE2EBrowser";
-const std::wstring kCommandKey =
-    std::wstring(L"Software\\Classes\\") + kProgId + L"\\shell\\open\\command";
-const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\launcher.exe";
-
-// From a browser's end (or the launcher's wake-up) to the follow-up's creation: one poll interval
-// and the time Wine takes to create a process.
-const unsigned long long kFollowUpSlackMs = 1000 + 700;
-
-class BrowserScenario : public Scenario {
- protected:
-  void SetUp() override {
-    DeleteRegTree(HKEY_CURRENT_USER, kAppDefaults);
-    AddStandin(ProgramsDir() + L"\\https-handler.exe");
-    RegisterHttpsHandler(ProgramsDir() + L"\\https-handler.exe");
-    AddStandin(ProgramsDir() + L"\\game.exe");
-    AddShortcut(GameDir() + L"\\play.lnk", ProgramsDir() + L"\\game.exe");
-    AddStandin(GameDir() + L"\\fscommand\\wgame.exe");
-  }
-  void TearDown() override {
-    DeleteRegTree(HKEY_CURRENT_USER, kAppDefaults);
-    DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + kProgId);
-  }
-
-  void RegisterBrowser(const std::wstring& command) {
-    SetRegText(HKEY_CURRENT_USER, kUserChoice, L"Progid", kProgId);
-    DeleteRegTree(HKEY_LOCAL_MACHINE, kCommandKey);
-    SetRegText(HKEY_LOCAL_MACHINE, kCommandKey, L"", command);
-  }
-
-  static const Event* Find(const std::vector<Event>& events, const std::string& kind,
-                           const std::string& image) {
-    for (const Event& event : events) {
-      if (event.kind == kind && event.image == image) return &event;
-    }
-    return nullptr;
-  }
-
-  // Checks that `image` started, and returns its start.
-  static Event StartOf(const std::vector<Event>& events, const std::string& image) {
-    const Event* event = Find(events, "start", image);
-    EXPECT_NE(event, nullptr) << image << " did not start";
-    return event != nullptr ? *event : Event{};
-  }
-  static Event EndOf(const std::vector<Event>& events, const std::string& image) {
-    const Event* event = Find(events, "end", image);
-    EXPECT_NE(event, nullptr) << image << " did not end";
-    return event != nullptr ? *event : Event{};
-  }
-
-  static bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-  }
-};
 
 TEST_F(BrowserScenario, WaitsForTheBrowserThenOpensTheShortcutAndTheCompanion) {
   const std::wstring browser = ProgramsDir() + L"\\browser.exe";

@@ -51,8 +51,9 @@ Scenario::Scenario() : root_(L"e2e-" + TestName()) {
   root_.MakeDirectory(L"install");
   log_ = root_ / L"events.log";
   SetEnvironmentVariableW(L"STANDIN_LOG", log_.c_str());
-  CopyFileW((ProgramFolder() + L"\\launcher.exe").c_str(),
-            (InstallDir() + L"\\launcher.exe").c_str(), FALSE);
+  for (const wchar_t* program : {L"\\launcher.exe", L"\\launcher-report.exe"}) {
+    CopyFileW((ProgramFolder() + program).c_str(), (InstallDir() + program).c_str(), FALSE);
+  }
 }
 
 Scenario::~Scenario() {
@@ -120,6 +121,36 @@ LauncherRun Scenario::RunLauncher(DWORD timeoutMs,
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return run;
+}
+
+std::string Scenario::RunReport() {
+  const std::wstring outputPath = root_ / L"report.txt";
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(output, INVALID_HANDLE_VALUE);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = output;
+  startup.hStdError = output;
+  std::wstring command = Quoted(InstallDir() + L"\\launcher-report.exe");
+  PROCESS_INFORMATION process{};
+  const std::wstring game = GameDir();
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                      game.c_str(), &startup, &process)) {
+    ADD_FAILURE() << "the report did not start: " << GetLastError();
+    CloseHandle(output);
+    return "";
+  }
+  CloseHandle(output);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+  DWORD exitCode = STILL_ACTIVE;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  EXPECT_EQ(exitCode, 0u) << "the report's exit code";
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ReadFileText(outputPath);
 }
 
 std::vector<Event> Scenario::Events(std::size_t count, DWORD timeoutMs) const {

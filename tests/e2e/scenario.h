@@ -52,6 +52,10 @@ class Scenario : public ::testing::Test {
   LauncherRun RunLauncher(DWORD timeoutMs = 60000,
                           const std::function<void(const PROCESS_INFORMATION&)>& during = {});
 
+  // Runs the support report in the game folder and returns what it printed; its exit code must
+  // be 0.
+  std::string RunReport();
+
   // The log, once it holds at least `count` events (or after `timeoutMs`).
   std::vector<Event> Events(std::size_t count, DWORD timeoutMs = 10000) const;
   // Starts only, in the order the processes were created.

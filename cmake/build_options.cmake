@@ -1,0 +1,156 @@
+# The publisher's build options: fixed at build time, never read at run time.
+#   LAUNCHER_LANDING_URL   the landing-page address, used exactly as given
+#   LAUNCHER_ICON          the .ico file placed as the icon group ICON_1
+#   LAUNCHER_OUTPUT_NAME   the executable's file name, without .exe
+# Configure refuses values the launcher could not use, before anything is built.
+set(LAUNCHER_DEFAULT_ICON ${CMAKE_SOURCE_DIR}/res/launcher.ico)
+set(LAUNCHER_LANDING_URL "https://www.wgame.example/index.php?id=304&r=720"
+    CACHE STRING "The landing-page address: an absolute https address with a host")
+set(LAUNCHER_ICON ${LAUNCHER_DEFAULT_ICON} CACHE FILEPATH "The .ico file placed as the icon group ICON_1")
+set(LAUNCHER_OUTPUT_NAME launcher CACHE STRING "The launcher's file name, without .exe")
+
+# True in OUT when TEXT holds a control character (0x01 to 0x1F, or 0x7F).
+function(launcher_has_control_character text out)
+  set(found FALSE)
+  foreach(code RANGE 1 31)
+    string(ASCII ${code} character)
+    string(FIND "${text}" "${character}" at)
+    if(NOT at EQUAL -1)
+      set(found TRUE)
+    endif()
+  endforeach()
+  string(ASCII 127 delete)
+  string(FIND "${text}" "${delete}" at)
+  if(NOT at EQUAL -1)
+    set(found TRUE)
+  endif()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# The address goes to the browser as part of its argument line, unquoted and unescaped: a double
+# quote or a space would split it, a control character would not survive at all.
+function(launcher_check_landing_url url)
+  set(rule "LAUNCHER_LANDING_URL must be an absolute https address with a host (https://host/...), without double quotes, spaces or control characters")
+  string(TOLOWER "${url}" lower)
+  launcher_has_control_character("${url}" control)
+  if(NOT lower MATCHES "^https://([^/?#@]*@)?[^/?#@:]+(:[0-9]*)?([/?#].*)?$")
+    message(FATAL_ERROR "${rule}; \"${url}\" has no https scheme or no host.")
+  elseif(url MATCHES "[\" ]")
+    message(FATAL_ERROR "${rule}; \"${url}\" holds a double quote or a space.")
+  elseif(control)
+    message(FATAL_ERROR "${rule}; the address holds a control character.")
+  endif()
+endfunction()
+
+function(launcher_check_output_name name)
+  launcher_has_control_character("${name}" control)
+  if(name STREQUAL "" OR name MATCHES "[\\\\/:*?\"<>|]" OR name MATCHES "[. ]$" OR control)
+    message(FATAL_ERROR "LAUNCHER_OUTPUT_NAME must be a Windows file name without .exe: not empty, none of \\ / : * ? \" < > | or control characters, not ending in a dot or a space; \"${name}\" is not.")
+  endif()
+endfunction()
+
+# The image list of an .ico file, one "WIDTHxHEIGHT@BITS" per image ("256x256@32" for 0 in the
+# width and height bytes); refuses a file that is not an icon directory.
+function(launcher_read_icon_images path out)
+  set(rule "LAUNCHER_ICON must be a Windows icon file (.ico: an icon directory and its images)")
+  if(NOT EXISTS "${path}" OR IS_DIRECTORY "${path}")
+    message(FATAL_ERROR "${rule}; \"${path}\" is not a file.")
+  endif()
+  file(SIZE "${path}" size)
+  file(READ "${path}" header LIMIT 6 HEX)
+  if(size LESS 22 OR NOT header MATCHES "^00000100")
+    message(FATAL_ERROR "${rule}; \"${path}\" does not start with an icon directory.")
+  endif()
+  string(SUBSTRING "${header}" 8 4 count_hex)
+  string(SUBSTRING "${count_hex}" 2 2 high)
+  string(SUBSTRING "${count_hex}" 0 2 low)
+  math(EXPR count "0x${high}${low}")
+  math(EXPR directory_size "6 + 16 * ${count}")
+  if(count EQUAL 0 OR size LESS directory_size)
+    message(FATAL_ERROR "${rule}; \"${path}\" holds no images or a cut-off directory.")
+  endif()
+  file(READ "${path}" directory OFFSET 6 LIMIT ${directory_size} HEX)
+  set(images "")
+  math(EXPR last "${count} - 1")
+  foreach(i RANGE ${last})
+    math(EXPR at "${i} * 32")
+    string(SUBSTRING "${directory}" ${at} 32 entry)
+    # Little-endian fields: width, height (bytes 0 and 1), bits per pixel (6-7), size (8-11),
+    # offset (12-15).
+    string(SUBSTRING "${entry}" 0 2 w)
+    string(SUBSTRING "${entry}" 2 2 h)
+    string(SUBSTRING "${entry}" 14 2 bits_high)
+    string(SUBSTRING "${entry}" 12 2 bits_low)
+    set(bytes_hex "")
+    set(offset_hex "")
+    foreach(k 22 20 18 16)
+      string(SUBSTRING "${entry}" ${k} 2 byte)
+      string(APPEND bytes_hex ${byte})
+    endforeach()
+    foreach(k 30 28 26 24)
+      string(SUBSTRING "${entry}" ${k} 2 byte)
+      string(APPEND offset_hex ${byte})
+    endforeach()
+    math(EXPR width "0x${w}")
+    math(EXPR height "0x${h}")
+    math(EXPR bits "0x${bits_high}${bits_low}")
+    math(EXPR end "0x${offset_hex} + 0x${bytes_hex}")
+    if(width EQUAL 0)
+      set(width 256)
+    endif()
+    if(height EQUAL 0)
+      set(height 256)
+    endif()
+    if(end GREATER size OR bytes_hex STREQUAL "00000000")
+      message(FATAL_ERROR "${rule}; image ${i} of \"${path}\" lies outside the file.")
+    endif()
+    list(APPEND images "${width}x${height}@${bits}")
+  endforeach()
+  set(${out} "${images}" PARENT_SCOPE)
+endfunction()
+
+launcher_check_landing_url("${LAUNCHER_LANDING_URL}")
+launcher_check_output_name("${LAUNCHER_OUTPUT_NAME}")
+
+# The address as a UTF-16 literal: backslashes are the only characters left that C++ would read
+# differently.
+string(REPLACE "\\" "\\\\" LAUNCHER_LANDING_URL_LITERAL "${LAUNCHER_LANDING_URL}")
+configure_file(${CMAKE_SOURCE_DIR}/launcher/landing_page.cpp.in
+               ${CMAKE_BINARY_DIR}/generated/landing_page.cpp @ONLY)
+
+# The images every launcher icon is expected to carry, as the default icon does: 4 and 8 bits for
+# the oldest systems, 32 bits with alpha, and 256 pixels (a PNG) for Vista and later.
+set(LAUNCHER_STANDARD_ICON_IMAGES
+    32x32@4 24x24@4 16x16@4 48x48@8 32x32@8 24x24@8 16x16@8
+    256x256@32 128x128@32 64x64@32 48x48@32 32x32@32 24x24@32 16x16@32)
+
+# Checks LAUNCHER_ICON and sets LAUNCHER_ICON_RC, its path as the resource script writes it. The
+# default icon must carry exactly the standard images; a publisher's own may differ, with a warning.
+function(launcher_check_icon)
+  launcher_read_icon_images("${LAUNCHER_ICON}" images)
+  if(LAUNCHER_ICON MATCHES "\"")
+    message(FATAL_ERROR "LAUNCHER_ICON: the resource compiler cannot take a path with a double quote: \"${LAUNCHER_ICON}\".")
+  endif()
+  set(missing ${LAUNCHER_STANDARD_ICON_IMAGES})
+  set(extra ${images})
+  list(REMOVE_ITEM missing ${images})
+  list(REMOVE_ITEM extra ${LAUNCHER_STANDARD_ICON_IMAGES})
+  list(LENGTH images count)
+  if(missing OR extra OR NOT count EQUAL 14)
+    foreach(list_name missing extra)
+      string(REPLACE ";" " " ${list_name} "${${list_name}}")
+      if(${list_name} STREQUAL "")
+        set(${list_name} none)
+      endif()
+    endforeach()
+    set(differences "${LAUNCHER_ICON} has ${count} images; missing: ${missing}; not in the standard set: ${extra} (images are WIDTHxHEIGHT@BITS)")
+    get_filename_component(given "${LAUNCHER_ICON}" REALPATH)
+    get_filename_component(default "${LAUNCHER_DEFAULT_ICON}" REALPATH)
+    if(given STREQUAL default)
+      message(FATAL_ERROR "The default icon must carry the 14 standard images: ${differences}")
+    endif()
+    message(WARNING "LAUNCHER_ICON differs from the 14 standard images: ${differences}")
+  endif()
+  string(REPLACE "\\" "/" rc_path "${LAUNCHER_ICON}")
+  set(LAUNCHER_ICON_RC "${rc_path}" PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,236 @@
+#include "launcher/report.h"
+
+#include <vector>
+
+#include "launcher/browser_lookup.h"
+#include "launcher/launch_state.h"
+#include "launcher/launcher.h"
+#include "platform/registry.h"
+#include "platform/services.h"
+#include "platform/text.h"
+#include "watch/browser_watch.h"
+#include "watch/process_watch.h"
+
+namespace {
+
+const char16_t kUserChoiceKey[] =
+    u"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
+const char16_t kUserChoiceLatestKey[] =
+    u"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoiceLatest";
+
+LaunchText Decimal(unsigned long value) {
+  LaunchText digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
+    value /= 10;
+  } while (value != 0);
+  return digits;
+}
+
+LaunchText Shown(const LaunchText& text) {
+  return text.empty() ? LaunchText(u"(empty)") : text;
+}
+
+LaunchText KeyName(HKEY root, const LaunchText& name) {
+  LaunchText rootName = u"HKEY_CURRENT_USER";
+  if (root == HKEY_CLASSES_ROOT) rootName = u"HKEY_CLASSES_ROOT";
+  if (root == HKEY_LOCAL_MACHINE) rootName = u"HKEY_LOCAL_MACHINE";
+  return rootName + (name.empty() || name[0] != u'\\' ? u"\\" : u"") + name;
+}
+
+LaunchText WindowsError(LONG error) {
+  LaunchText text = u"error " + Decimal(static_cast<unsigned long>(error));
+  if (error == ERROR_ACCESS_DENIED) text += u", access denied";
+  if (error == ERROR_FILE_NOT_FOUND) text += u", not found";
+  return text;
+}
+
+// Tells what the lookup meets as it goes, and keeps what explains its outcome.
+class LookupNarrator final : public LookupObserver {
+ public:
+  explicit LookupNarrator(LaunchText& out) : out_(out) {}
+
+  void VersionRead(bool answered, DWORD major) override {
+    versionAnswered_ = answered;
+    newRoute_ = answered && major >= 6;
+    if (!answered) {
+      Line(u"Windows version: the query failed, so the launcher looks for no browser.");
+    } else if (newRoute_) {
+      Line(u"Windows major version: " + Decimal(major) +
+           u", so the launcher reads the user's choice of http handler (UserChoice), then that "
+           u"ProgId's open command.");
+    } else {
+      Line(u"Windows major version: " + Decimal(major) +
+           u", older than Vista, so the launcher reads the class-wide http open command.");
+    }
+  }
+
+  void KeyTried(HKEY root, const LaunchText& name, bool readable, bool opened,
+                LONG error) override {
+    lastKey_ = KeyName(root, name);
+    lastKeyIsUserChoice_ = root == HKEY_CURRENT_USER && TextEquals(name, kUserChoiceKey);
+    lastReadable_ = readable;
+    lastOpened_ = opened;
+    lastError_ = error;
+    ++keys_;
+    if (!readable) {
+      Line(u"Key " + lastKey_ + u": does not exist (or may not be read).");
+    } else if (opened) {
+      Line(u"Key " + lastKey_ + u": exists, and opens with full rights.");
+    } else {
+      Line(u"Key " + lastKey_ + u": exists for reading, but does not open with full rights (" +
+           WindowsError(error) +
+           u"). The usual cause: the browser is installed for all users, and this user may read "
+           u"its key but not write it.");
+    }
+  }
+
+  void ValueRead(const LaunchText& name, const LaunchText& text) override {
+    if (name.empty()) {
+      commandRead_ = true;
+      command_ = text;
+      Line(u"Command as stored: " + Shown(text));
+    } else {
+      Line(u"UserChoice ProgId: " + Shown(text));
+    }
+  }
+
+  void CommandSplit(const LaunchText& /*command*/) override {
+    split_ = true;
+    if (!newRoute_) Line(u"The command names an .exe and is used lower-cased.");
+  }
+
+  void LookupFailed(const LaunchText& message) override {
+    failure_ = message;
+    Line(u"The lookup stopped at a registry failure: " + message);
+  }
+
+  bool NewRoute() const { return newRoute_; }
+
+  // Why BrowserExe stayed "": the step at which the lookup stopped.
+  LaunchText WhyNoBrowser() const {
+    if (!versionAnswered_) return u"the Windows version could not be read";
+    if (!failure_.empty()) return u"a registry value could not be read (" + failure_ + u")";
+    if (keys_ > 0 && !lastOpened_) {
+      if (lastKeyIsUserChoice_ && !lastReadable_) {
+        return u"there is no UserChoice key: no browser is chosen for http links for this user";
+      }
+      if (!lastReadable_) return u"the key " + lastKey_ + u" does not exist";
+      return u"the key " + lastKey_ + u" does not open with full rights (" +
+             WindowsError(lastError_) + u"), as with a browser installed for all users";
+    }
+    if (commandRead_ && !split_) return u"the command does not name an .exe";
+    if (split_ && command_.empty()) return u"the command is empty";
+    if (split_) {
+      return u"the command has no double quote after its first character (its executable path "
+             u"is not quoted)";
+    }
+    return u"no browser command was found";
+  }
+
+ private:
+  void Line(const LaunchText& text) { out_ += text + u"\r\n"; }
+
+  LaunchText& out_;
+  bool versionAnswered_ = false;
+  bool newRoute_ = false;
+  int keys_ = 0;
+  LaunchText lastKey_;
+  bool lastKeyIsUserChoice_ = false;
+  bool lastReadable_ = false;
+  bool lastOpened_ = false;
+  LONG lastError_ = 0;
+  bool commandRead_ = false;
+  LaunchText command_;
+  bool split_ = false;
+  LaunchText failure_;
+};
+
+// Windows 11 keeps the user's choice under UserChoiceLatest since 24H2; the launcher reads only
+// UserChoice.
+LaunchText UserChoiceLatestNote() {
+  TRegistry registry;
+  registry.SetAccess(KEY_READ);
+  if (!registry.KeyExists(kUserChoiceLatestKey)) return u"";
+  LaunchText progId;
+  if (registry.OpenKey(kUserChoiceLatestKey, false)) {
+    try {
+      progId = registry.ReadString(u"ProgId");
+    } catch (...) {
+      // Shown as empty: the note is about the key, not its value.
+    }
+    registry.CloseKey();
+  }
+  return u"Key " + KeyName(HKEY_CURRENT_USER, kUserChoiceLatestKey) + u" exists (ProgId " +
+         Shown(progId) + u"). Windows 11 keeps the user's choice there since version 24H2; " +
+         u"the launcher does not read it.";
+}
+
+LaunchText WithoutQuotes(LaunchText path) {
+  if (!path.empty() && path.back() == u'"') path.pop_back();
+  if (!path.empty() && path.front() == u'"') path.erase(0, 1);
+  return path;
+}
+
+LaunchText Joined(const std::vector<LaunchText>& items) {
+  LaunchText text;
+  for (const LaunchText& item : items) text += (text.empty() ? u"" : u", ") + item;
+  return text;
+}
+
+}  // namespace
+
+LaunchText LauncherReport() {
+  LaunchText out;
+  auto line = [&out](const LaunchText& text) { out += text + u"\r\n"; };
+
+  LaunchUrl = kLandingPageUrl;
+  line(u"Landing page: " + LaunchUrl);
+  LookupNarrator narrator(out);
+  FindDefaultBrowser(narrator);
+  if (narrator.NewRoute()) {
+    const LaunchText note = UserChoiceLatestNote();
+    if (!note.empty()) line(note);
+  }
+  line(u"BrowserExe after the split: " + Shown(BrowserExe));
+  line(u"BrowserArgs after the split: " + Shown(BrowserArgs));
+  FillAddressIntoArguments();
+  line(u"BrowserArgs with the address: " + Shown(BrowserArgs));
+
+  LaunchText watched;
+  if (!TextEquals(BrowserExe, u"")) {
+    watched = WatchedImageNameFor(BrowserExe);
+    line(u"Watched image name: " + Shown(watched) +
+         u" (the wait goes on while any process's image name contains it)");
+    const std::vector<LaunchText> running = RunningProcessesMatching(watched);
+    line(running.empty() ? LaunchText(u"Running now: none.")
+                         : u"Running now: " + Joined(running) +
+                               u". A browser that is already open keeps the wait going until it "
+                               u"is closed too.");
+  }
+
+  std::vector<LaunchText> opens;
+  for (const char16_t* item : {kGameShortcut, kGameInternetShortcut, kCompanion}) {
+    line(u"Follow-up " + LaunchText(item) +
+         (IsExistingFile(item) ? u": exists." : u": not found in this folder (as a file)."));
+  }
+  const LaunchText shortcut = GameShortcutToOpen();
+  if (!shortcut.empty()) opens.push_back(shortcut);
+  if (IsExistingFile(kCompanion)) opens.push_back(kCompanion);
+  line(u"Opens afterwards, in this order: " + (opens.empty() ? u"nothing" : Joined(opens)) + u".");
+
+  if (TextEquals(BrowserExe, u"")) {
+    line(u"Verdict: hands the address to the shell and does not wait, because " +
+         narrator.WhyNoBrowser() + u".");
+  } else if (!IsExistingFile(WithoutQuotes(BrowserExe))) {
+    line(u"Verdict: tries to start " + BrowserExe +
+         u", which is not an existing file; when that start fails, the address is not opened "
+         u"and the launcher does not wait.");
+  } else if (watched.empty()) {
+    line(u"Verdict: starts " + BrowserExe +
+         u" and goes on after the first check, a second later: the watched name is empty.");
+  } else {
+    line(u"Verdict: starts " + BrowserExe + u" and waits until no " + watched + u" is running.");
+  }
+  return out;
+}

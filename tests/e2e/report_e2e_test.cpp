@@ -1,0 +1,127 @@
+// The support report and the launcher, one after the other on the same set-up: the report's
+// verdict must be what the launcher then does.
+#include "tests/e2e/browser_scenario.h"
+
+namespace {
+
+class ReportScenario : public BrowserScenario {
+ protected:
+  void SetUp() override {
+    BrowserScenario::SetUp();
+    DeleteRegTree(HKEY_CURRENT_USER, kReportAppDefaults);
+    browser_ = ProgramsDir() + L"\\browser.exe";
+    AddStandin(browser_, 1500);
+  }
+  void TearDown() override {
+    DeleteRegTree(HKEY_CURRENT_USER, kReportAppDefaults);
+    BrowserScenario::TearDown();
+  }
+
+  // Both programs see the system as Windows XP.
+  void OldSystem() {
+    SetRegText(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"winxp");
+    SetRegText(HKEY_CURRENT_USER, kReportAppDefaults, L"Version", L"winxp");
+  }
+
+  // Runs the report, then the launcher, and checks that the launcher did what the verdict said.
+  // Returns the report.
+  std::string ExpectVerdictKept(const std::string& verdictStart) {
+    const std::string report = RunReport();
+    const std::size_t at = report.find("Verdict: ");
+    EXPECT_NE(at, std::string::npos) << report;
+    const std::string verdict = at == std::string::npos ? "" : report.substr(at);
+    EXPECT_EQ(verdict.rfind(verdictStart, 0), 0u) << report;
+    EXPECT_TRUE(Events(0, 0).empty()) << "the report started something";
+
+    const LauncherRun run = RunLauncher();
+    EXPECT_EQ(run.exitCode, 0u);
+    const std::vector<Event> starts = Starts(3);
+    EXPECT_GE(starts.size(), 3u);
+    if (starts.size() < 3) return report;
+    if (verdict.rfind("Verdict: starts ", 0) == 0) {
+      EXPECT_EQ(starts[0].image, "browser.exe") << report;
+      unsigned long long lastEnd = 0;
+      for (const Event& event : Events(0, 0)) {
+        if (event.kind == "end" && event.image == "browser.exe") lastEnd = event.ms;
+      }
+      EXPECT_GT(starts[1].ms, lastEnd) << "the launcher waited for the browser";
+    } else {
+      EXPECT_EQ(starts[0].image, "https-handler.exe") << report;
+      EXPECT_LT(run.ended - run.started, 1000u) << "no wait";
+    }
+    EXPECT_EQ(starts[1].image, "game.exe");
+    return report;
+  }
+
+  static constexpr const wchar_t* kReportAppDefaults =
+      L"Software\\Wine\\AppDefaults\\launcher-report.exe";
+  std::wstring browser_;
+};
+
+TEST_F(ReportScenario, NewRoute) {
+  RegisterBrowser(Quoted(browser_) + L" -- \"%1\"");
+  const std::string report = ExpectVerdictKept("Verdict: starts \"");
+  EXPECT_NE(report.find("UserChoice ProgId: WgameE2EBrowser"), std::string::npos) << report;
+  EXPECT_NE(report.find("and waits until no browser.exe is running."), std::string::npos);
+}
+
+TEST_F(ReportScenario, OldRoute) {
+  OldSystem();
+  RegisterBrowser(L"\"C:\\nowhere\\ignored.exe\" \"%1\"");
+  SetRegText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http\\shell\\open\\command", L"",
+             Quoted(browser_) + L" -url \"%1\"");
+  const std::string report = ExpectVerdictKept("Verdict: starts \"");
+  EXPECT_NE(report.find("older than Vista"), std::string::npos) << report;
+}
+
+TEST_F(ReportScenario, ReadOnlyCommandKey) {
+  RegisterBrowser(Quoted(browser_) + L" \"%1\"");
+  ASSERT_TRUE(RestrictKeyToRead(HKEY_LOCAL_MACHINE, kCommandKey));
+  const std::string report = ExpectVerdictKept("Verdict: hands the address to the shell");
+  EXPECT_NE(report.find("does not open with full rights (error 5, access denied)"),
+            std::string::npos)
+      << report;
+}
+
+TEST_F(ReportScenario, NoUserChoice) {
+  DeleteRegTree(HKEY_CURRENT_USER, kUserChoice);
+  ExpectVerdictKept(
+      "Verdict: hands the address to the shell and does not wait, because there is "
+      "no UserChoice key");
+}
+
+TEST_F(ReportScenario, UnquotedCommand) {
+  RegisterBrowser(browser_ + L" %1");
+  ExpectVerdictKept(
+      "Verdict: hands the address to the shell and does not wait, because the "
+      "command has no double quote");
+}
+
+TEST_F(ReportScenario, BrowserAlreadyRunning) {
+  const std::wstring older = ProgramsDir() + L"\\older\\browser.exe";
+  AddStandin(older, 6000);
+  std::wstring command = Quoted(older);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION instance{};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &instance));
+  CloseHandle(instance.hThread);
+  ASSERT_EQ(Starts(1).size(), 1u);
+  RegisterBrowser(Quoted(browser_) + L" \"%1\"");
+
+  const std::string report = RunReport();
+  EXPECT_NE(report.find("Running now: browser.exe."), std::string::npos) << report;
+  EXPECT_NE(report.find("Verdict: starts \""), std::string::npos) << report;
+  EXPECT_EQ(RunLauncher().exitCode, 0u);
+  WaitForSingleObject(instance.hProcess, 10000);
+  CloseHandle(instance.hProcess);
+  const std::vector<Event> events = Events(8);
+  unsigned long long lastEnd = 0;
+  for (const Event& event : events) {
+    if (event.kind == "end" && event.image == "browser.exe") lastEnd = std::max(lastEnd, event.ms);
+  }
+  EXPECT_GT(StartOf(events, "game.exe").ms, lastEnd) << "the open browser kept the wait going";
+}
+
+}  // namespace
