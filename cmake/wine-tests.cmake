@@ -64,6 +64,7 @@ add_wine_test(e2e_tests LABEL e2e LIBS e2e_support SOURCES
   tests/e2e/launch_spine_e2e_test.cpp
   tests/e2e/browser_e2e_test.cpp
   tests/e2e/report_e2e_test.cpp
+  tests/e2e/branded_e2e_test.cpp
 )
 add_dependencies(e2e_tests shipped standin)
 # Scenarios share the prefix's registry: one at a time. Their timings (and the watch tests') want
@@ -100,6 +101,13 @@ add_test(NAME build.reproducible
          COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build ${SHIPPED_LAUNCHER}
                  ${CMAKE_BINARY_DIR}/reproducible)
 set_tests_properties(build.reproducible PROPERTIES LABELS build)
+
+# A launcher built with a publisher's options carries them: its name, its icon, and its address,
+# which reaches a stand-in browser under Wine.
+add_test(NAME e2e.branded-build
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/branded-build ${CMAKE_BINARY_DIR}/branded $<TARGET_FILE:e2e_tests>)
+set_tests_properties(e2e.branded-build PROPERTIES LABELS e2e ENVIRONMENT "${WINE_ENV}"
+                     FIXTURES_REQUIRED wine_prefix RUN_SERIAL TRUE)
 
 # The benchmark driver, which measures the shipped launcher against the reference program under
 # Wine (scripts/bench).

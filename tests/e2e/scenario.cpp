@@ -99,7 +99,7 @@ void Scenario::RegisterUrlFileHandler(const std::wstring& exe) {
 LauncherRun Scenario::RunLauncher(DWORD timeoutMs,
                                   const std::function<void(const PROCESS_INFORMATION&)>& during) {
   LauncherRun run;
-  std::wstring command = Quoted(InstallDir() + L"\\launcher.exe");
+  std::wstring command = Quoted(InstallDir() + L"\\" + launcherName_);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -121,6 +121,12 @@ LauncherRun Scenario::RunLauncher(DWORD timeoutMs,
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return run;
+}
+
+void Scenario::UseLauncher(const std::wstring& path) {
+  launcherName_ = path.substr(path.rfind(L'\\') + 1);
+  ASSERT_TRUE(CopyFileW(path.c_str(), (InstallDir() + L"\\" + launcherName_).c_str(), FALSE))
+      << Utf8(path);
 }
 
 std::string Scenario::RunReport() {

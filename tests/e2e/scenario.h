@@ -47,6 +47,10 @@ class Scenario : public ::testing::Test {
   void RegisterHttpsHandler(const std::wstring& exe);
   void RegisterUrlFileHandler(const std::wstring& exe);
 
+  // Runs the executable at `path` (a launcher built with other options) instead of the shipped
+  // launcher, under its own file name.
+  void UseLauncher(const std::wstring& path);
+
   // Starts the launcher in the game folder and waits for it to exit. `during` runs once the
   // launcher is up, with its process and thread ids.
   LauncherRun RunLauncher(DWORD timeoutMs = 60000,
@@ -66,6 +70,7 @@ class Scenario : public ::testing::Test {
  private:
   ScratchDir root_;
   std::wstring log_;
+  std::wstring launcherName_ = L"launcher.exe";
 };
 
 std::wstring Quoted(const std::wstring& path);
