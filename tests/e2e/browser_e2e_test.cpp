@@ -129,25 +129,14 @@ TEST_F(BrowserScenario, NonTextProgidIsCaughtAndTheAddressGoesToTheShell) {
 TEST_F(BrowserScenario, AlreadyRunningInstanceKeepsTheWaitAlive) {
   const std::wstring browser = ProgramsDir() + L"\\browser.exe";
   AddStandin(browser, 300);
-  const std::wstring older = ProgramsDir() + L"\\older\\browser.exe";
-  AddStandin(older, 4500);
-  std::wstring command = Quoted(older);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION instance{};
-  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &instance));
-  CloseHandle(instance.hThread);
+  const HANDLE instance = StartOpenInstance(4500);
   RegisterBrowser(Quoted(browser) + L" \"%1\"");
 
   EXPECT_EQ(RunLauncher().exitCode, 0u);
-  WaitForSingleObject(instance.hProcess, 10000);
-  CloseHandle(instance.hProcess);
+  WaitForSingleObject(instance, 10000);
+  CloseHandle(instance);
   const std::vector<Event> events = Events(8);
-  unsigned long long lastEnd = 0;
-  for (const Event& event : events) {
-    if (event.kind == "end" && event.image == "browser.exe") lastEnd = std::max(lastEnd, event.ms);
-  }
+  const unsigned long long lastEnd = LastEnd(events, "browser.exe");
   const Event game = StartOf(events, "game.exe");
   EXPECT_GT(game.ms, lastEnd) << "waited for the instance that was already running";
   EXPECT_LT(game.ms - lastEnd, kFollowUpSlackMs);

@@ -60,6 +60,30 @@ class BrowserScenario : public Scenario {
     return event != nullptr ? *event : Event{};
   }
 
+  // Starts a stand-in browser.exe from another folder, living `lifeMs`: an instance that was open
+  // before the launcher started. Returns its process handle.
+  HANDLE StartOpenInstance(unsigned lifeMs) {
+    const std::wstring older = ProgramsDir() + L"\\older\\browser.exe";
+    AddStandin(older, lifeMs);
+    std::wstring command = Quoted(older);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION instance{};
+    EXPECT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &instance));
+    CloseHandle(instance.hThread);
+    return instance.hProcess;
+  }
+
+  // The time of the last end of `image` (0 when none ended).
+  static unsigned long long LastEnd(const std::vector<Event>& events, const std::string& image) {
+    unsigned long long last = 0;
+    for (const Event& event : events) {
+      if (event.kind == "end" && event.image == image && event.ms > last) last = event.ms;
+    }
+    return last;
+  }
+
   static bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() &&
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
