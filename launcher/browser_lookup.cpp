@@ -8,10 +8,11 @@
 #include "platform/services.h"
 #include "platform/text.h"
 
-namespace {
-
 const char16_t kUserChoiceKey[] =
     u"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
+
+namespace {
+
 const char16_t kOpenCommandKey[] = u"\\shell\\open\\command";
 const char16_t kOldHttpCommandKey[] = u"http\\shell\\open\\command";
 

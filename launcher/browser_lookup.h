@@ -24,6 +24,9 @@ class LookupObserver {
   ~LookupObserver() = default;
 };
 
+// Below HKEY_CURRENT_USER: the user's choice of handler for http links, in its value "Progid".
+extern const char16_t kUserChoiceKey[];
+
 // Reads the open command of the user's http handler and splits it into BrowserExe and
 // BrowserArgs. Sets BrowserExe to "" first; never lets a failure out, keeping what it had assigned.
 void FindDefaultBrowser();

@@ -13,11 +13,6 @@
 
 namespace {
 
-const char16_t kUserChoiceKey[] =
-    u"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
-const char16_t kUserChoiceLatestKey[] =
-    u"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoiceLatest";
-
 LaunchText Decimal(unsigned long value) {
   LaunchText digits;
   do {
@@ -31,10 +26,10 @@ LaunchText Shown(const LaunchText& text) {
   return text.empty() ? LaunchText(u"(empty)") : text;
 }
 
+// The lookup reads below these two roots only.
 LaunchText KeyName(HKEY root, const LaunchText& name) {
-  LaunchText rootName = u"HKEY_CURRENT_USER";
-  if (root == HKEY_CLASSES_ROOT) rootName = u"HKEY_CLASSES_ROOT";
-  if (root == HKEY_LOCAL_MACHINE) rootName = u"HKEY_LOCAL_MACHINE";
+  const LaunchText rootName =
+      root == HKEY_CLASSES_ROOT ? u"HKEY_CLASSES_ROOT" : u"HKEY_CURRENT_USER";
   return rootName + (name.empty() || name[0] != u'\\' ? u"\\" : u"") + name;
 }
 
@@ -95,9 +90,9 @@ class LookupNarrator final : public LookupObserver {
     }
   }
 
-  void CommandSplit(const LaunchText& /*command*/) override {
+  void CommandSplit(const LaunchText& command) override {
     split_ = true;
-    if (!newRoute_) Line(u"The command names an .exe and is used lower-cased.");
+    if (!newRoute_) Line(u"The command names an .exe and is used lower-cased: " + command);
   }
 
   void LookupFailed(const LaunchText& message) override {
@@ -149,11 +144,12 @@ class LookupNarrator final : public LookupObserver {
 // Windows 11 keeps the user's choice under UserChoiceLatest since 24H2; the launcher reads only
 // UserChoice.
 LaunchText UserChoiceLatestNote() {
+  const LaunchText latestKey = kUserChoiceKey + LaunchText(u"Latest");
   TRegistry registry;
   registry.SetAccess(KEY_READ);
-  if (!registry.KeyExists(kUserChoiceLatestKey)) return u"";
+  if (!registry.KeyExists(latestKey)) return u"";
   LaunchText progId;
-  if (registry.OpenKey(kUserChoiceLatestKey, false)) {
+  if (registry.OpenKey(latestKey, false)) {
     try {
       progId = registry.ReadString(u"ProgId");
     } catch (...) {
@@ -161,8 +157,8 @@ LaunchText UserChoiceLatestNote() {
     }
     registry.CloseKey();
   }
-  return u"Key " + KeyName(HKEY_CURRENT_USER, kUserChoiceLatestKey) + u" exists (ProgId " +
-         Shown(progId) + u"). Windows 11 keeps the user's choice there since version 24H2; " +
+  return u"Key " + KeyName(HKEY_CURRENT_USER, latestKey) + u" exists (ProgId " + Shown(progId) +
+         u"). Windows 11 keeps the user's choice there since version 24H2; " +
          u"the launcher does not read it.";
 }
 
@@ -209,11 +205,12 @@ LaunchText LauncherReport() {
                                u"is closed too.");
   }
 
-  std::vector<LaunchText> opens;
   for (const char16_t* item : {kGameShortcut, kGameInternetShortcut, kCompanion}) {
     line(u"Follow-up " + LaunchText(item) +
          (IsExistingFile(item) ? u": exists." : u": not found in this folder (as a file)."));
   }
+  // The launcher's own choice of shortcut; the companion opens whenever it exists.
+  std::vector<LaunchText> opens;
   const LaunchText shortcut = GameShortcutToOpen();
   if (!shortcut.empty()) opens.push_back(shortcut);
   if (IsExistingFile(kCompanion)) opens.push_back(kCompanion);

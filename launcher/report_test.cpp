@@ -17,11 +17,10 @@ class ReportTest : public FakeWindowsTest {
     BrowserArgs.clear();
     return LauncherReport();
   }
-  void ChooseFirefox(DWORD commandGrant = KEY_ALL_ACCESS) {
-    machine.SetText(HKEY_CURRENT_USER, kUserChoice, u"Progid", u"FirefoxURL");
-    machine.SetText(HKEY_CLASSES_ROOT, u"FirefoxURL\\shell\\open\\command", u"",
-                    u"\"" + kFirefox + u"\" -osint -url \"%1\"");
-    machine.Key(HKEY_CLASSES_ROOT, u"FirefoxURL\\shell\\open\\command").granted = commandGrant;
+  static void ChooseFirefox() {
+    fake::M().SetText(HKEY_CURRENT_USER, kUserChoice, u"Progid", u"FirefoxURL");
+    fake::M().SetText(HKEY_CLASSES_ROOT, u"FirefoxURL\\shell\\open\\command", u"",
+                      u"\"" + kFirefox + u"\" -osint -url \"%1\"");
   }
 };
 
@@ -51,6 +50,14 @@ TEST_F(ReportTest, VerdictNamesTheStepThatDecided) {
          m.SetText(HKEY_CLASSES_ROOT, u"FirefoxURL\\shell\\open\\command", u"", kFirefox + u" %1");
        },
        u"because the command has no double quote after its first character"},
+      {"old route, .exe in capitals",
+       [](fake::Machine& m) {
+         m.majorVersion = 5;
+         m.AddFile(u"c:\\b\\browser.exe");
+         m.SetText(HKEY_CLASSES_ROOT, u"http\\shell\\open\\command", u"",
+                   u"\"C:\\B\\Browser.EXE\" %1");
+       },
+       u"Verdict: starts \"c:\\b\\browser.exe\" and waits until no browser.exe is running."},
       {"old route without .exe",
        [](fake::Machine& m) {
          m.majorVersion = 5;
