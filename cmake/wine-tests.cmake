@@ -1,14 +1,30 @@
-# Windows test programs (posix thread model, cmake/mingw-i686-posix.cmake): the platform tests of
+# Windows test programs (posix thread model, cmake/mingw-<arch>-posix.cmake): the platform tests of
 # the real Win32 code and the end-to-end scenarios, run under Wine by CTest. The programs that ship
 # are built by their own toolchain in shipped/, as an external project, and land beside the test
 # programs, so that the scenarios run the very executable that ships.
+#
+# Two architectures, one preset each: i686 (win32), what ships, and x86_64 (win64), its twin from
+# the same sources. A Wine test's name and labels say its architecture. The Wine layer of an
+# architecture is registered only where the host runs that code itself (scripts/host-kind); where
+# the kernel runs no 32-bit code, the x86_64 build runs a few scenarios of the shipped i686
+# launcher under emulation instead (label emulated).
 include(ExternalProject)
+
+set(ARCH ${CMAKE_SYSTEM_PROCESSOR})
+execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/host-kind OUTPUT_VARIABLE HOST_KIND
+                OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+if(HOST_KIND MATCHES "^32bit " OR ARCH STREQUAL "x86_64")
+  set(WINE_RUNS_HERE ON)
+else()
+  set(WINE_RUNS_HERE OFF)
+endif()
+message(STATUS "Host: ${HOST_KIND}. The ${ARCH} Wine layer runs here: ${WINE_RUNS_HERE}")
 
 ExternalProject_Add(shipped
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${CMAKE_BINARY_DIR}/shipped
   CMAKE_CACHE_ARGS
-    -DCMAKE_TOOLCHAIN_FILE:FILEPATH=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+    -DCMAKE_TOOLCHAIN_FILE:FILEPATH=${CMAKE_SOURCE_DIR}/cmake/mingw-${ARCH}.cmake
     -DCMAKE_BUILD_TYPE:STRING=MinSizeRel
     -DCMAKE_RUNTIME_OUTPUT_DIRECTORY:PATH=${CMAKE_BINARY_DIR}
   INSTALL_COMMAND ""
@@ -27,24 +43,30 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 set(WINE_RUN ${CMAKE_SOURCE_DIR}/tests/wine/wine-run)
 set(WINE_ENV WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix)
+set(WINE_PREFIX_FIXTURE wine_prefix_${ARCH})
 
 add_library(wine_test_support STATIC tests/wine/test_files.cpp tests/wine/registry_support.cpp)
 target_include_directories(wine_test_support PUBLIC ${CMAKE_SOURCE_DIR})
 
-# A Windows test program run under Wine by CTest.
+# A Windows test program, run under Wine by CTest as LABEL.ARCH.NAME where this host runs it.
 function(add_wine_test name)
-  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE launcher_core wine_test_support gtest_main ${ARG_LIBS})
   target_link_options(${name} PRIVATE -static)
-  add_test(NAME ${ARG_LABEL}.${name} COMMAND ${WINE_RUN} $<TARGET_FILE:${name}> --gtest_brief=1)
-  set_tests_properties(${ARG_LABEL}.${name} PROPERTIES LABELS ${ARG_LABEL} ENVIRONMENT "${WINE_ENV}"
-                       FIXTURES_REQUIRED wine_prefix)
+  if(WINE_RUNS_HERE)
+    add_test(NAME ${ARG_LABEL}.${ARCH}.${name} COMMAND ${WINE_RUN} $<TARGET_FILE:${name}> --gtest_brief=1)
+    set_tests_properties(${ARG_LABEL}.${ARCH}.${name} PROPERTIES LABELS "${ARG_LABEL};${ARCH}"
+                         ENVIRONMENT "${WINE_ENV}" FIXTURES_REQUIRED ${WINE_PREFIX_FIXTURE}
+                         ${ARG_PROPERTIES})
+  endif()
 endfunction()
 
-add_test(NAME wine.prefix COMMAND ${WINE_RUN} cmd /c exit 0)
-set_tests_properties(wine.prefix PROPERTIES LABELS wine ENVIRONMENT "${WINE_ENV}"
-                     FIXTURES_SETUP wine_prefix)
+if(WINE_RUNS_HERE)
+  add_test(NAME wine.${ARCH}.prefix COMMAND ${WINE_RUN} cmd /c exit 0)
+  set_tests_properties(wine.${ARCH}.prefix PROPERTIES LABELS "wine;${ARCH}" ENVIRONMENT "${WINE_ENV}"
+                       FIXTURES_SETUP ${WINE_PREFIX_FIXTURE})
+endif()
 
 add_wine_test(platform_tests LABEL wine SOURCES
   platform/services_wine_test.cpp
@@ -60,20 +82,19 @@ target_link_options(standin PRIVATE -static -municode)
 add_library(e2e_support STATIC tests/e2e/scenario.cpp)
 target_link_libraries(e2e_support PUBLIC wine_test_support gtest ole32 uuid)
 
-add_wine_test(e2e_tests LABEL e2e LIBS e2e_support SOURCES
+# Scenarios share the prefix's registry: one at a time. Their timings (and the watch tests') want
+# the CPU, which the fuzzers would otherwise take.
+add_wine_test(e2e_tests LABEL e2e LIBS e2e_support PROPERTIES RUN_SERIAL TRUE SOURCES
   tests/e2e/launch_spine_e2e_test.cpp
   tests/e2e/browser_e2e_test.cpp
   tests/e2e/report_e2e_test.cpp
   tests/e2e/branded_e2e_test.cpp
 )
 add_dependencies(e2e_tests shipped standin)
-# Scenarios share the prefix's registry: one at a time. Their timings (and the watch tests') want
-# the CPU, which the fuzzers would otherwise take.
-set_tests_properties(e2e.e2e_tests PROPERTIES RUN_SERIAL TRUE)
 
-add_wine_test(watch_tests LABEL wine LIBS psapi SOURCES watch/watch_wine_test.cpp)
+add_wine_test(watch_tests LABEL wine LIBS psapi PROPERTIES RESOURCE_LOCK cpu_timing SOURCES
+  watch/watch_wine_test.cpp)
 add_dependencies(watch_tests standin)
-set_tests_properties(wine.watch_tests PROPERTIES RESOURCE_LOCK cpu_timing)
 
 add_library(wgame_planted SHARED tests/wine/planted_dll.cpp)
 set_target_properties(wgame_planted PROPERTIES PREFIX "")
@@ -81,36 +102,59 @@ target_link_options(wgame_planted PRIVATE -static)
 add_wine_test(dll_search_tests LABEL wine SOURCES platform/dll_search_wine_test.cpp)
 add_dependencies(dll_search_tests wgame_planted)
 
-# The shipped executables' headers, imports and resources; and proof that the import check sees a
-# runtime Windows 2000 cannot load (the test programs' posix one imports GetTickCount64).
-add_test(NAME build.executable COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable ${SHIPPED_LAUNCHER})
-add_test(NAME build.report-executable
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --report ${SHIPPED_REPORT})
-add_test(NAME build.reference-executable
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --imports-only ${CMAKE_BINARY_DIR}/reference.exe)
-add_test(NAME build.import-check-refuses-newer
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --imports-only $<TARGET_FILE:standin>)
-set_tests_properties(build.executable build.report-executable build.reference-executable
-                     build.import-check-refuses-newer
-                     PROPERTIES LABELS build)
-set_tests_properties(build.import-check-refuses-newer PROPERTIES
-                     PASS_REGULAR_EXPRESSION "KERNEL32.dll GetTickCount64: needs Windows 6.0")
-
-# Two builds of the launcher, in different folders, give the same bytes.
-add_test(NAME build.reproducible
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build ${SHIPPED_LAUNCHER}
-                 ${CMAKE_BINARY_DIR}/reproducible)
-set_tests_properties(build.reproducible PROPERTIES LABELS build)
-
 # A launcher built with a publisher's options carries them: its name, its icon, and its address,
 # which reaches a stand-in browser under Wine.
-add_test(NAME e2e.branded-build
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/branded-build ${CMAKE_BINARY_DIR}/branded $<TARGET_FILE:e2e_tests>)
-set_tests_properties(e2e.branded-build PROPERTIES LABELS e2e ENVIRONMENT "${WINE_ENV}"
-                     FIXTURES_REQUIRED wine_prefix RUN_SERIAL TRUE)
+if(WINE_RUNS_HERE)
+  add_test(NAME e2e.${ARCH}.branded-build
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/branded-build ${CMAKE_BINARY_DIR}/branded
+                   $<TARGET_FILE:e2e_tests> ${CMAKE_SOURCE_DIR}/cmake/mingw-${ARCH}.cmake)
+  set_tests_properties(e2e.${ARCH}.branded-build PROPERTIES LABELS "e2e;${ARCH}"
+                       ENVIRONMENT "${WINE_ENV}" FIXTURES_REQUIRED ${WINE_PREFIX_FIXTURE}
+                       RUN_SERIAL TRUE)
+endif()
 
 # The benchmark driver, which measures the shipped launcher against the reference program under
 # Wine (scripts/bench).
 add_executable(bench_driver tools/bench/bench_driver.cpp)
 target_link_libraries(bench_driver PRIVATE launcher_core wine_test_support psapi)
 target_link_options(bench_driver PRIVATE -static -municode)
+
+set(LAUNCHER_SHIPPED_I686_DIR ${CMAKE_SOURCE_DIR}/build/win32 CACHE PATH
+    "x86_64 build: the folder of the shipped i686 launcher.exe and launcher-report.exe")
+
+if(ARCH STREQUAL "i686")
+  # The shipped executables' headers, imports and resources; and proof that the import check sees
+  # a runtime Windows 2000 cannot load (the test programs' posix one imports GetTickCount64). They
+  # read the files only, so they run on every host.
+  add_test(NAME build.executable COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable ${SHIPPED_LAUNCHER})
+  add_test(NAME build.report-executable
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --report ${SHIPPED_REPORT})
+  add_test(NAME build.reference-executable
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --imports-only ${CMAKE_BINARY_DIR}/reference.exe)
+  add_test(NAME build.import-check-refuses-newer
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --imports-only $<TARGET_FILE:standin>)
+  set_tests_properties(build.executable build.report-executable build.reference-executable
+                       build.import-check-refuses-newer
+                       PROPERTIES LABELS build)
+  set_tests_properties(build.import-check-refuses-newer PROPERTIES
+                       PASS_REGULAR_EXPRESSION "KERNEL32.dll GetTickCount64: needs Windows 6.0")
+
+  # Two builds of the launcher, in different folders, give the same bytes.
+  add_test(NAME build.reproducible
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build ${SHIPPED_LAUNCHER}
+                   ${CMAKE_BINARY_DIR}/reproducible)
+  set_tests_properties(build.reproducible PROPERTIES LABELS build)
+elseif(NOT HOST_KIND MATCHES "^32bit ")
+  # No 32-bit code here: the shipped i686 launcher and report (the very files the build checks
+  # above read, from the win32 preset) run under emulation, driven by this x86_64 harness with
+  # x86_64 stand-ins. The scenarios cover what the twin cannot show: the 32-bit start-up and
+  # trimmed runtime, the calling convention of the functions bound by name, structure sizes, and
+  # 32-bit exception unwinding.
+  add_test(NAME emulated.i686.e2e_tests
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-emulated ${LAUNCHER_SHIPPED_I686_DIR}
+                   $<TARGET_FILE:e2e_tests>
+                   --gtest_filter=ReportScenario.NewRoute:BrowserScenario.OldSystemsRouteReadsTheClassCommandLowerCased:BrowserScenario.NonTextProgidIsCaughtAndTheAddressGoesToTheShell)
+  set_tests_properties(emulated.i686.e2e_tests PROPERTIES LABELS "emulated;i686"
+                       ENVIRONMENT "${WINE_ENV}" FIXTURES_REQUIRED ${WINE_PREFIX_FIXTURE}
+                       RUN_SERIAL TRUE SKIP_RETURN_CODE 77 TIMEOUT 1200)
+endif()

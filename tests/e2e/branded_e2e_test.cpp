@@ -4,15 +4,9 @@
 
 namespace {
 
-std::wstring Environment(const wchar_t* name) {
-  wchar_t value[2048] = {};
-  const DWORD length = GetEnvironmentVariableW(name, value, 2048);
-  return length > 0 && length < 2048 ? std::wstring(value, length) : std::wstring();
-}
-
 TEST_F(BrowserScenario, BrandedLauncherStartsTheBrowserWithItsOwnAddress) {
-  const std::wstring launcher = Environment(L"BRANDED_LAUNCHER");
-  const std::string address = Utf8(Environment(L"BRANDED_ADDRESS"));
+  const std::wstring launcher = EnvironmentValue(L"BRANDED_LAUNCHER");
+  const std::string address = Utf8(EnvironmentValue(L"BRANDED_ADDRESS"));
   if (launcher.empty()) GTEST_SKIP() << "run by tests/branded-build";
   UseLauncher(launcher);
   const std::wstring browser = ProgramsDir() + L"\\browser.exe";

@@ -48,6 +48,7 @@ class ReportScenario : public BrowserScenario {
       EXPECT_LT(run.ended - run.started, 1000u) << "no wait";
     }
     EXPECT_EQ(starts[1].image, "game.exe");
+    EXPECT_EQ(starts[2].image, "wgame.exe") << "the shortcut, then the companion";
     return report;
   }
 

@@ -33,6 +33,20 @@ std::vector<Event> Parse(const std::string& log) {
   return events;
 }
 
+// Where the launcher and the report under test come from: beside this program, or the folder that
+// E2E_SHIPPED_DIR names (the shipped i686 programs, run from the x86_64 harness under emulation).
+std::wstring ShippedFolder() {
+  const std::wstring folder = EnvironmentValue(L"E2E_SHIPPED_DIR");
+  return folder.empty() ? ProgramFolder() : folder;
+}
+
+// Extra time for the launcher and the report to start, from E2E_START_ALLOWANCE_MS: an emulated
+// 32-bit process takes about a minute to get going.
+DWORD StartAllowanceMs() {
+  const std::wstring allowance = EnvironmentValue(L"E2E_START_ALLOWANCE_MS");
+  return allowance.empty() ? 0 : static_cast<DWORD>(std::stoul(allowance));
+}
+
 }  // namespace
 
 std::wstring Quoted(const std::wstring& path) {
@@ -52,7 +66,9 @@ Scenario::Scenario() : root_(L"e2e-" + TestName()) {
   log_ = root_ / L"events.log";
   SetEnvironmentVariableW(L"STANDIN_LOG", log_.c_str());
   for (const wchar_t* program : {L"\\launcher.exe", L"\\launcher-report.exe"}) {
-    CopyFileW((ProgramFolder() + program).c_str(), (InstallDir() + program).c_str(), FALSE);
+    if (!CopyFileW((ShippedFolder() + program).c_str(), (InstallDir() + program).c_str(), FALSE)) {
+      ADD_FAILURE() << "no " << Utf8(ShippedFolder() + program);
+    }
   }
 }
 
@@ -110,7 +126,13 @@ LauncherRun Scenario::RunLauncher(DWORD timeoutMs,
     return run;
   }
   run.started = Now();
+  if (EnvironmentValue(L"E2E_EXPECT_WOW64") == L"1") {
+    BOOL wow64 = FALSE;
+    EXPECT_TRUE(IsWow64Process(process.hProcess, &wow64) && wow64)
+        << "the launcher under test runs as a 32-bit process";
+  }
   if (during) during(process);
+  timeoutMs += StartAllowanceMs();
   if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
     ADD_FAILURE() << "the launcher did not exit within " << timeoutMs << " ms";
     TerminateProcess(process.hProcess, 99);
@@ -150,7 +172,7 @@ std::string Scenario::RunReport() {
     return "";
   }
   CloseHandle(output);
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000 + StartAllowanceMs()), WAIT_OBJECT_0);
   DWORD exitCode = STILL_ACTIVE;
   GetExitCodeProcess(process.hProcess, &exitCode);
   EXPECT_EQ(exitCode, 0u) << "the report's exit code";

@@ -73,6 +73,12 @@ std::string Utf8(const std::wstring& text) {
   return out;
 }
 
+std::wstring EnvironmentValue(const wchar_t* name) {
+  wchar_t value[2048] = {};
+  const DWORD length = GetEnvironmentVariableW(name, value, 2048);
+  return length > 0 && length < 2048 ? std::wstring(value, length) : std::wstring();
+}
+
 std::string ReadFileText(const std::wstring& path) {
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, 0, nullptr);

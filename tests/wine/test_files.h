@@ -33,6 +33,8 @@ void RemoveTree(const std::wstring& path);
 std::wstring ProgramFolder();
 
 std::string Utf8(const std::wstring& text);
+// The value of an environment variable, "" when it is not set.
+std::wstring EnvironmentValue(const wchar_t* name);
 std::string ReadFileText(const std::wstring& path);
 void WriteFileText(const std::wstring& path, const std::string& content);
 
