@@ -48,6 +48,10 @@ else()
   add_test(NAME unit COMMAND unit_tests --gtest_brief=1)
   set_tests_properties(unit PROPERTIES LABELS unit)
 
+  # How the scripts tell a host without 32-bit code (scripts/host-kind).
+  add_test(NAME unit.host-kind COMMAND ${CMAKE_SOURCE_DIR}/tests/host-kind-test)
+  set_tests_properties(unit.host-kind PROPERTIES LABELS unit)
+
   # The launcher's own sources, checked with the repository's .clang-tidy.
   find_program(CLANG_TIDY clang-tidy REQUIRED)
   get_target_property(CORE_SOURCES launcher_core SOURCES)
