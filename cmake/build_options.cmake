@@ -2,12 +2,44 @@
 #   LAUNCHER_LANDING_URL   the landing-page address, used exactly as given
 #   LAUNCHER_ICON          the .ico file placed as the icon group ICON_1
 #   LAUNCHER_OUTPUT_NAME   the executable's file name, without .exe
-# Configure refuses values the launcher could not use, before anything is built.
+#   LAUNCHER_SIGN_*        Authenticode signing (cmake/signing.cmake)
+# Configure refuses values the launcher could not use, before anything is built. They shape the
+# programs of a publisher's build (the release preset) only: the test presets build and test the
+# launcher with the defaults, and say so when an option is given.
+set(LAUNCHER_DEFAULT_LANDING_URL "https://www.wgame.example/index.php?id=304&r=720")
 set(LAUNCHER_DEFAULT_ICON ${CMAKE_SOURCE_DIR}/res/launcher.ico)
-set(LAUNCHER_LANDING_URL "https://www.wgame.example/index.php?id=304&r=720"
+set(LAUNCHER_LANDING_URL ${LAUNCHER_DEFAULT_LANDING_URL}
     CACHE STRING "The landing-page address: an absolute https address with a host")
 set(LAUNCHER_ICON ${LAUNCHER_DEFAULT_ICON} CACHE FILEPATH "The .ico file placed as the icon group ICON_1")
 set(LAUNCHER_OUTPUT_NAME launcher CACHE STRING "The launcher's file name, without .exe")
+set(LAUNCHER_SIGN_PKCS12 "" CACHE FILEPATH "A .pfx/.p12 file: sign the launcher and the report with its certificate")
+set(LAUNCHER_SIGN_PASSWORD_FILE "" CACHE FILEPATH "A file holding the password of LAUNCHER_SIGN_PKCS12")
+set(LAUNCHER_SIGN_TIMESTAMP_URL "" CACHE STRING "An RFC 3161 timestamp server for the signatures (optional)")
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND NOT LAUNCHER_WINE_TESTS)
+  set(LAUNCHER_PUBLISHER_BUILD ON)
+else()
+  set(LAUNCHER_PUBLISHER_BUILD OFF)
+  get_filename_component(given_icon "${LAUNCHER_ICON}" REALPATH)
+  get_filename_component(default_icon "${LAUNCHER_DEFAULT_ICON}" REALPATH)
+  foreach(option_default
+          "LAUNCHER_LANDING_URL=${LAUNCHER_DEFAULT_LANDING_URL}" "LAUNCHER_ICON=${default_icon}"
+          "LAUNCHER_OUTPUT_NAME=launcher" "LAUNCHER_SIGN_PKCS12=" "LAUNCHER_SIGN_PASSWORD_FILE="
+          "LAUNCHER_SIGN_TIMESTAMP_URL=")
+    string(REGEX MATCH "^([A-Z0-9_]+)=(.*)$" _ "${option_default}")
+    set(option ${CMAKE_MATCH_1})
+    set(default "${CMAKE_MATCH_2}")
+    set(value "${${option}}")
+    if(option STREQUAL "LAUNCHER_ICON")
+      set(value "${given_icon}")
+    endif()
+    if(NOT value STREQUAL default)
+      message(WARNING "${option} is set, but the publisher's options shape only the programs of "
+                      "the release preset (cmake --preset release -D${option}=...). This build "
+                      "makes and tests the launcher with the defaults.")
+    endif()
+  endforeach()
+endif()
 
 # True in OUT when TEXT holds a control character (0x01 to 0x1F, or 0x7F).
 function(launcher_has_control_character text out)
@@ -42,11 +74,23 @@ function(launcher_check_landing_url url)
   endif()
 endfunction()
 
+# Since Vista, with UAC on, Windows takes a 32-bit program without a requestedExecutionLevel in a
+# manifest (the launcher has no manifest) for an installer when its file name holds one of these
+# words, in any case, and asks for administrator rights before it starts it.
+set(LAUNCHER_INSTALLER_WORDS install setup update instal patch upgrad)
+
 function(launcher_check_output_name name)
   launcher_has_control_character("${name}" control)
   if(name STREQUAL "" OR name MATCHES "[\\\\/:*?\"<>|]" OR name MATCHES "[. ]$" OR control)
     message(FATAL_ERROR "LAUNCHER_OUTPUT_NAME must be a Windows file name without .exe: not empty, none of \\ / : * ? \" < > | or control characters, not ending in a dot or a space; \"${name}\" is not.")
   endif()
+  string(TOLOWER "${name}" lower)
+  foreach(word IN LISTS LAUNCHER_INSTALLER_WORDS)
+    string(FIND "${lower}" "${word}" at)
+    if(NOT at EQUAL -1)
+      message(FATAL_ERROR "LAUNCHER_OUTPUT_NAME \"${name}\" holds the installer word \"${word}\" (Windows looks for install, setup, update, instal, patch and upgrad, in any case). Since Vista, with UAC on, Windows takes a program so named for an installer and asks for administrator rights every time it starts, and the browser and the game that it starts then run as administrator too. Choose a name without these words.")
+    endif()
+  endforeach()
 endfunction()
 
 # The image list of an .ico file, one "WIDTHxHEIGHT@BITS" per image ("256x256@32" for 0 in the
@@ -114,7 +158,12 @@ launcher_check_output_name("${LAUNCHER_OUTPUT_NAME}")
 
 # The address as a UTF-16 literal: backslashes are the only characters left that C++ would read
 # differently.
-string(REPLACE "\\" "\\\\" LAUNCHER_LANDING_URL_LITERAL "${LAUNCHER_LANDING_URL}")
+if(LAUNCHER_PUBLISHER_BUILD)
+  set(address "${LAUNCHER_LANDING_URL}")
+else()
+  set(address "${LAUNCHER_DEFAULT_LANDING_URL}")
+endif()
+string(REPLACE "\\" "\\\\" LAUNCHER_LANDING_URL_LITERAL "${address}")
 configure_file(${CMAKE_SOURCE_DIR}/launcher/landing_page.cpp.in
                ${CMAKE_BINARY_DIR}/generated/landing_page.cpp @ONLY)
 
