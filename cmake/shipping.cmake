@@ -15,6 +15,8 @@ target_compile_options(launcher_core PRIVATE -ffunction-sections -fdata-sections
 target_compile_options(launcher_report PRIVATE -ffunction-sections -fdata-sections)
 
 launcher_check_icon()
+include(cmake/signing.cmake)
+launcher_prepare_signing()
 configure_file(res/launcher.rc.in ${CMAKE_BINARY_DIR}/generated/launcher.rc @ONLY)
 add_executable(launcher WIN32 launcher/winmain.cpp platform/lean_runtime.cpp
                                ${CMAKE_BINARY_DIR}/generated/launcher.rc)
@@ -29,6 +31,10 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/generated/launcher.rc PROPERTIES
 add_executable(launcher-report launcher/report_main.cpp platform/lean_runtime.cpp)
 target_link_libraries(launcher-report PRIVATE launcher_report)
 target_link_options(launcher-report PRIVATE ${LAUNCHER_LINK_OPTIONS} -mconsole)
+
+# Both are signed after linking when the publisher gives a certificate.
+launcher_sign(launcher)
+launcher_sign(launcher-report)
 
 # The benchmark's yardstick: a program that only calls ShellExecuteExW.
 add_executable(reference WIN32 tools/bench/reference.cpp)

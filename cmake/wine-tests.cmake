@@ -144,6 +144,11 @@ if(ARCH STREQUAL "i686")
            COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build ${SHIPPED_LAUNCHER}
                    ${CMAKE_BINARY_DIR}/reproducible)
   set_tests_properties(build.reproducible PROPERTIES LABELS build)
+
+  # The publisher's signed build: its refusals, its verified and repeatable signatures.
+  add_test(NAME build.signed
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/signed-build ${CMAKE_BINARY_DIR}/signed)
+  set_tests_properties(build.signed PROPERTIES LABELS build)
 elseif(NOT HOST_KIND MATCHES "^32bit ")
   # No 32-bit code here: the shipped i686 launcher and report (the very files the build checks
   # of the win32 preset read) run under emulation, driven by this x86_64 harness with x86_64
