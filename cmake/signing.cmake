@@ -14,6 +14,22 @@ function(launcher_signing_refuse rule)
   message(FATAL_ERROR "Signing: ${rule}")
 endfunction()
 
+# openssl pkcs12 over the publisher's file, writing its certificates (ARGN picks which) to OUT.
+# OpenSSL 3 reads older .pfx files (RC2, 3DES) only with its legacy provider: that is tried second.
+# Sets OPENSSL_ERROR in the caller: what openssl said, or "" when it succeeded.
+function(launcher_pkcs12_certificates out)
+  foreach(legacy "" "-legacy")
+    execute_process(COMMAND ${LAUNCHER_OPENSSL} pkcs12 ${legacy} -in ${LAUNCHER_SIGN_PKCS12}
+                            -passin file:${LAUNCHER_SIGN_PASSWORD_FILE} -nokeys ${ARGN} -out ${out}
+                    RESULT_VARIABLE failed ERROR_VARIABLE error OUTPUT_QUIET)
+    if(NOT failed)
+      set(OPENSSL_ERROR "" PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+  set(OPENSSL_ERROR "${error}" PARENT_SCOPE)
+endfunction()
+
 # Checks the signing options, extracts the certificates, and sets LAUNCHER_SIGNING_ARGS (for
 # cmake/sign-executable.cmake) in the caller.
 function(launcher_prepare_signing)
@@ -38,21 +54,13 @@ function(launcher_prepare_signing)
     launcher_signing_refuse("LAUNCHER_SIGN_TIMESTAMP_URL must be an http or https address of an RFC 3161 timestamp server; \"${LAUNCHER_SIGN_TIMESTAMP_URL}\" is not one.")
   endif()
 
-  # The certificate that goes with the key. OpenSSL 3 reads older .pfx files (RC2, 3DES) only
-  # with its legacy provider: try that before calling the password wrong.
+  # The certificate that goes with the key.
   set(dir ${CMAKE_BINARY_DIR}/signing)
   file(MAKE_DIRECTORY ${dir})
-  foreach(legacy "" "-legacy")
-    execute_process(COMMAND ${LAUNCHER_OPENSSL} pkcs12 ${legacy} -in ${LAUNCHER_SIGN_PKCS12}
-                            -passin file:${LAUNCHER_SIGN_PASSWORD_FILE} -nokeys -clcerts -out ${dir}/certificate.pem
-                    RESULT_VARIABLE failed ERROR_VARIABLE error OUTPUT_QUIET)
-    if(NOT failed)
-      break()
-    endif()
-  endforeach()
-  if(failed AND error MATCHES "invalid password")
+  launcher_pkcs12_certificates(${dir}/certificate.pem -clcerts)
+  if(OPENSSL_ERROR MATCHES "invalid password")
     launcher_signing_refuse("the password in LAUNCHER_SIGN_PASSWORD_FILE (${LAUNCHER_SIGN_PASSWORD_FILE}) does not open LAUNCHER_SIGN_PKCS12 (${LAUNCHER_SIGN_PKCS12}).")
-  elseif(failed)
+  elseif(NOT OPENSSL_ERROR STREQUAL "")
     launcher_signing_refuse("LAUNCHER_SIGN_PKCS12 (${LAUNCHER_SIGN_PKCS12}) is not a PKCS#12 file (.pfx, .p12) that openssl can read.")
   endif()
   execute_process(COMMAND ${LAUNCHER_OPENSSL} x509 -in ${dir}/certificate.pem -noout -subject
@@ -93,14 +101,7 @@ function(launcher_prepare_signing)
 
   # What a signature is checked against: the certificates in the file, and the system's CAs for a
   # certificate whose root the file does not carry.
-  execute_process(COMMAND ${LAUNCHER_OPENSSL} pkcs12 -in ${LAUNCHER_SIGN_PKCS12} -passin file:${LAUNCHER_SIGN_PASSWORD_FILE}
-                          -nokeys -out ${dir}/chain.pem
-                  RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
-  if(failed)
-    execute_process(COMMAND ${LAUNCHER_OPENSSL} pkcs12 -legacy -in ${LAUNCHER_SIGN_PKCS12}
-                            -passin file:${LAUNCHER_SIGN_PASSWORD_FILE} -nokeys -out ${dir}/chain.pem
-                    OUTPUT_QUIET ERROR_QUIET COMMAND_ERROR_IS_FATAL ANY)
-  endif()
+  launcher_pkcs12_certificates(${dir}/chain.pem)
   file(READ ${dir}/chain.pem trusted)
   if(EXISTS /etc/ssl/certs/ca-certificates.crt)
     file(READ /etc/ssl/certs/ca-certificates.crt system)
