@@ -102,8 +102,8 @@ target_link_options(wgame_planted PRIVATE -static)
 add_wine_test(dll_search_tests LABEL wine SOURCES platform/dll_search_wine_test.cpp)
 add_dependencies(dll_search_tests wgame_planted)
 
-# A launcher built with a publisher's options carries them: its name, its icon, and its address,
-# which reaches a stand-in browser under Wine.
+# A launcher built with a publisher's options carries them: its name, its icon, its signature, and
+# its address, which reaches a stand-in browser under Wine.
 if(WINE_RUNS_HERE)
   add_test(NAME e2e.${ARCH}.branded-build
            COMMAND ${CMAKE_SOURCE_DIR}/tests/branded-build ${CMAKE_BINARY_DIR}/branded
