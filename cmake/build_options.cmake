@@ -8,10 +8,11 @@
 # launcher with the defaults, and say so when an option is given.
 set(LAUNCHER_DEFAULT_LANDING_URL "https://www.wgame.example/index.php?id=304&r=720")
 set(LAUNCHER_DEFAULT_ICON ${CMAKE_SOURCE_DIR}/res/launcher.ico)
+set(LAUNCHER_DEFAULT_OUTPUT_NAME launcher)
 set(LAUNCHER_LANDING_URL ${LAUNCHER_DEFAULT_LANDING_URL}
     CACHE STRING "The landing-page address: an absolute https address with a host")
 set(LAUNCHER_ICON ${LAUNCHER_DEFAULT_ICON} CACHE FILEPATH "The .ico file placed as the icon group ICON_1")
-set(LAUNCHER_OUTPUT_NAME launcher CACHE STRING "The launcher's file name, without .exe")
+set(LAUNCHER_OUTPUT_NAME ${LAUNCHER_DEFAULT_OUTPUT_NAME} CACHE STRING "The launcher's file name, without .exe")
 set(LAUNCHER_SIGN_PKCS12 "" CACHE FILEPATH "A .pfx/.p12 file: sign the launcher and the report with its certificate")
 set(LAUNCHER_SIGN_PASSWORD_FILE "" CACHE FILEPATH "A file holding the password of LAUNCHER_SIGN_PKCS12")
 set(LAUNCHER_SIGN_TIMESTAMP_URL "" CACHE STRING "An RFC 3161 timestamp server for the signatures (optional)")
@@ -20,23 +21,19 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND NOT LAUNCHER_WINE_TESTS)
   set(LAUNCHER_PUBLISHER_BUILD ON)
 else()
   set(LAUNCHER_PUBLISHER_BUILD OFF)
-  get_filename_component(given_icon "${LAUNCHER_ICON}" REALPATH)
-  get_filename_component(default_icon "${LAUNCHER_DEFAULT_ICON}" REALPATH)
-  foreach(option_default
-          "LAUNCHER_LANDING_URL=${LAUNCHER_DEFAULT_LANDING_URL}" "LAUNCHER_ICON=${default_icon}"
-          "LAUNCHER_OUTPUT_NAME=launcher" "LAUNCHER_SIGN_PKCS12=" "LAUNCHER_SIGN_PASSWORD_FILE="
-          "LAUNCHER_SIGN_TIMESTAMP_URL=")
-    string(REGEX MATCH "^([A-Z0-9_]+)=(.*)$" _ "${option_default}")
-    set(option ${CMAKE_MATCH_1})
-    set(default "${CMAKE_MATCH_2}")
-    set(value "${${option}}")
-    if(option STREQUAL "LAUNCHER_ICON")
-      set(value "${given_icon}")
+  # The signing options default to "" (no LAUNCHER_DEFAULT_ variable).
+  foreach(name LANDING_URL ICON OUTPUT_NAME SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL)
+    set(value "${LAUNCHER_${name}}")
+    set(default "${LAUNCHER_DEFAULT_${name}}")
+    if(name STREQUAL "ICON")
+      get_filename_component(value "${value}" REALPATH)
+      get_filename_component(default "${default}" REALPATH)
     endif()
     if(NOT value STREQUAL default)
-      message(WARNING "${option} is set, but the publisher's options shape only the programs of "
-                      "the release preset (cmake --preset release -D${option}=...). This build "
-                      "makes and tests the launcher with the defaults.")
+      message(WARNING "LAUNCHER_${name} is set, but the publisher's options shape only the "
+                      "programs of the release preset (cmake --preset release "
+                      "-DLAUNCHER_${name}=...). This build makes and tests the launcher with the "
+                      "defaults.")
     endif()
   endforeach()
 endif()

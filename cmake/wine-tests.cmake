@@ -13,7 +13,12 @@ include(ExternalProject)
 set(ARCH ${CMAKE_SYSTEM_PROCESSOR})
 execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/host-kind OUTPUT_VARIABLE HOST_KIND
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-if(HOST_KIND MATCHES "^32bit " OR ARCH STREQUAL "x86_64")
+if(HOST_KIND MATCHES "^32bit ")
+  set(HOST_RUNS_I686 ON)
+else()
+  set(HOST_RUNS_I686 OFF)
+endif()
+if(HOST_RUNS_I686 OR ARCH STREQUAL "x86_64")
   set(WINE_RUNS_HERE ON)
 else()
   set(WINE_RUNS_HERE OFF)
@@ -149,7 +154,7 @@ if(ARCH STREQUAL "i686")
   add_test(NAME build.signed
            COMMAND ${CMAKE_SOURCE_DIR}/tests/signed-build ${CMAKE_BINARY_DIR}/signed)
   set_tests_properties(build.signed PROPERTIES LABELS build)
-elseif(NOT HOST_KIND MATCHES "^32bit ")
+elseif(NOT HOST_RUNS_I686)
   # No 32-bit code here: the shipped i686 launcher and report (the very files the build checks
   # of the win32 preset read) run under emulation, driven by this x86_64 harness with x86_64
   # stand-ins. The scenarios cover what the twin cannot show: the 32-bit start-up and trimmed
