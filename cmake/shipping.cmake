@@ -13,12 +13,16 @@ set(LAUNCHER_LINK_OPTIONS
 )
 target_compile_options(launcher_core PRIVATE -ffunction-sections -fdata-sections)
 target_compile_options(launcher_report PRIVATE -ffunction-sections -fdata-sections)
+# Dropped by the linker where the runtime does not refer to it (platform/windows2000_floor.cpp).
+set_source_files_properties(platform/windows2000_floor.cpp PROPERTIES
+                            COMPILE_OPTIONS "-ffunction-sections;-fdata-sections;-fno-exceptions;-fno-asynchronous-unwind-tables")
 
 launcher_check_icon()
 include(cmake/signing.cmake)
 launcher_prepare_signing()
 configure_file(res/launcher.rc.in ${CMAKE_BINARY_DIR}/generated/launcher.rc @ONLY)
 add_executable(launcher WIN32 launcher/winmain.cpp platform/lean_runtime.cpp
+                               platform/windows2000_floor.cpp
                                ${CMAKE_BINARY_DIR}/generated/launcher.rc)
 target_link_libraries(launcher PRIVATE launcher_core)
 target_link_options(launcher PRIVATE ${LAUNCHER_LINK_OPTIONS})
@@ -28,7 +32,8 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/generated/launcher.rc PROPERTIES
                             OBJECT_DEPENDS ${LAUNCHER_ICON})
 
 # The support report, shipped beside the launcher: a console program over the same launch code.
-add_executable(launcher-report launcher/report_main.cpp platform/lean_runtime.cpp)
+add_executable(launcher-report launcher/report_main.cpp platform/lean_runtime.cpp
+                               platform/windows2000_floor.cpp)
 target_link_libraries(launcher-report PRIVATE launcher_report)
 target_link_options(launcher-report PRIVATE ${LAUNCHER_LINK_OPTIONS} -mconsole)
 
