@@ -92,6 +92,7 @@ target_link_libraries(e2e_support PUBLIC wine_test_support gtest ole32 uuid)
 add_wine_test(e2e_tests LABEL e2e LIBS e2e_support PROPERTIES RUN_SERIAL TRUE SOURCES
   tests/e2e/launch_spine_e2e_test.cpp
   tests/e2e/browser_e2e_test.cpp
+  tests/e2e/user_choice_latest_e2e_test.cpp
   tests/e2e/report_e2e_test.cpp
   tests/e2e/branded_e2e_test.cpp
 )

@@ -8,6 +8,9 @@
 #include "platform/services.h"
 #include "platform/text.h"
 
+const char16_t kUserChoiceLatestKey[] =
+    u"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoiceLatest\\"
+    u"ProgId";
 const char16_t kUserChoiceKey[] =
     u"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
 
@@ -44,12 +47,33 @@ void Split(const LaunchText& command, LookupObserver& observer) {
   SplitBrowserCommand(command);
 }
 
+// Windows 11 since 24H2 keeps the user's choice here, and Settings writes only this key, so the
+// legacy key can name a browser the user has left. Opened for reading only: the launcher never
+// writes it, and a key Windows guards against writing must not hide the choice. Whatever goes
+// wrong here leaves the lookup as it was without this key: "" sends it to the legacy key.
+LaunchText ReadLatestProgId(TRegistry& registry, LookupObserver& observer) {
+  const bool opened = registry.OpenKeyReadOnly(kUserChoiceLatestKey);
+  observer.LatestKeyTried(opened, opened ? 0 : registry.LastError());
+  if (!opened) return u"";
+  LaunchText progId;
+  try {
+    progId = ReadText(registry, u"ProgId", observer);
+  } catch (const ERegistryException& failure) {
+    observer.LatestValueFailed(failure.Message());
+  }
+  registry.CloseKey();
+  return progId;
+}
+
 // Windows Vista and later: the handler the user chose, by its ProgId.
 void ReadUserChoiceCommand(TRegistry& registry, LookupObserver& observer) {
   registry.SetRootKey(HKEY_CURRENT_USER);
-  if (!OpenExistingKey(registry, kUserChoiceKey, observer)) return;
-  const LaunchText progId = ReadText(registry, u"Progid", observer);
-  registry.CloseKey();
+  LaunchText progId = ReadLatestProgId(registry, observer);
+  if (progId.empty()) {
+    if (!OpenExistingKey(registry, kUserChoiceKey, observer)) return;
+    progId = ReadText(registry, u"Progid", observer);
+    registry.CloseKey();
+  }
   registry.SetRootKey(HKEY_CLASSES_ROOT);
   // An empty ProgId makes this an absolute key name below the root; it is normally absent.
   if (OpenExistingKey(registry, progId + kOpenCommandKey, observer)) {

@@ -7,6 +7,7 @@ namespace {
 
 const LaunchText kUserChoice =
     u"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http\\UserChoice";
+const LaunchText kLatest = kUserChoice + u"Latest\\ProgId";
 
 class BrowserLookupTest : public FakeWindowsTest {
  protected:
@@ -49,6 +50,10 @@ struct LookupCase {
   DWORD major = 6;
   bool versionFails = false;
   bool userChoice = true;
+  bool latest = false;  // the newer key, with the rights the user has on it
+  DWORD latestGrant = KEY_READ;
+  DWORD latestType = REG_SZ;  // REG_NONE: the key without a value
+  std::vector<BYTE> latestProgId;
   DWORD progIdType = REG_SZ;
   std::vector<BYTE> progId = Utf16(u"FirefoxURL");
   LaunchText commandKey = u"FirefoxURL\\shell\\open\\command";
@@ -68,6 +73,13 @@ struct LookupCase {
   }
   LookupCase& NoUserChoice() {
     userChoice = false;
+    return *this;
+  }
+  LookupCase& Latest(DWORD type, std::vector<BYTE> bytes, DWORD grant = KEY_READ) {
+    latest = true;
+    latestType = type;
+    latestProgId = std::move(bytes);
+    latestGrant = grant;
     return *this;
   }
   LookupCase& ProgId(DWORD type, std::vector<BYTE> bytes) {
@@ -95,6 +107,37 @@ struct LookupCase {
 
 LookupCase Case(const char* why) {
   return LookupCase{why};
+}
+
+template <std::size_t N>
+void RunLookupCases(const LookupCase (&cases)[N]) {
+  for (const LookupCase& c : cases) {
+    fake::Reset();
+    fake::Machine& m = fake::M();
+    m.majorVersion = c.major;
+    m.versionFails = c.versionFails;
+    if (c.userChoice) m.SetValue(HKEY_CURRENT_USER, kUserChoice, u"Progid", c.progIdType, c.progId);
+    if (c.latest) {
+      fake::RegKey& latestKey = m.Key(HKEY_CURRENT_USER, kLatest);
+      latestKey.granted = c.latestGrant;
+      if (c.latestType != REG_NONE)
+        latestKey.values[u"ProgId"] = fake::RegValue{c.latestType, c.latestProgId};
+    }
+    fake::RegKey& commandKey = m.Key(HKEY_CLASSES_ROOT, c.commandKey);
+    commandKey.granted = c.commandGrant;
+    if (c.commandType != REG_NONE)
+      commandKey.values[u""] = fake::RegValue{c.commandType, c.command};
+    BrowserExe = u"stale";
+    BrowserArgs = u"";
+
+    FindDefaultBrowser();
+    EXPECT_EQ(BrowserExe, c.exe) << c.why;
+    EXPECT_EQ(BrowserArgs, c.args) << c.why;
+    EXPECT_LE(m.OpenRegistryHandles(), 1u) << c.why << ": only the last key stays open";
+    for (const fake::RegOpenCall& call : m.regOpens) {
+      if (call.subKey == kLatest) EXPECT_EQ(call.desired, 0x00020009u) << c.why;
+    }
+  }
 }
 
 TEST_F(BrowserLookupTest, Routes) {
@@ -147,23 +190,58 @@ TEST_F(BrowserLookupTest, Routes) {
           .ExpectNothing(),
   };
 
-  for (const LookupCase& c : cases) {
-    fake::Reset();
-    fake::Machine& m = fake::M();
-    m.majorVersion = c.major;
-    m.versionFails = c.versionFails;
-    if (c.userChoice) m.SetValue(HKEY_CURRENT_USER, kUserChoice, u"Progid", c.progIdType, c.progId);
-    fake::RegKey& commandKey = m.Key(HKEY_CLASSES_ROOT, c.commandKey);
-    commandKey.granted = c.commandGrant;
-    if (c.commandType != REG_NONE)
-      commandKey.values[u""] = fake::RegValue{c.commandType, c.command};
-    BrowserExe = u"stale";
-    BrowserArgs = u"";
+  RunLookupCases(cases);
+}
 
-    FindDefaultBrowser();
-    EXPECT_EQ(BrowserExe, c.exe) << c.why;
-    EXPECT_EQ(BrowserArgs, c.args) << c.why;
-    EXPECT_LE(m.OpenRegistryHandles(), 1u) << c.why << ": only the last key stays open";
+TEST_F(BrowserLookupTest, NewerChoiceKeyFirstAndTheLegacyKeyAsItsFallback) {
+  const LaunchText edgeKey = u"MSEdgeHTM\\shell\\open\\command";
+  const LaunchText edgeExe = u"\"C:\\Edge\\msedge.exe\"";
+  const LaunchText edgeArgs = u" --single-argument %1";
+  const LookupCase cases[] = {
+      Case("the newer key wins over a legacy key naming another browser")
+          .Latest(REG_SZ, Utf16(u"MSEdgeHTM"))
+          .CommandKey(edgeKey)
+          .Command(REG_SZ, Utf16(edgeExe + edgeArgs))
+          .Expect(edgeExe, edgeArgs),
+      Case("the newer key alone")
+          .NoUserChoice()
+          .Latest(REG_SZ, Utf16(u"MSEdgeHTM"))
+          .CommandKey(edgeKey)
+          .Command(REG_SZ, Utf16(edgeExe + edgeArgs))
+          .Expect(edgeExe, edgeArgs),
+      Case("a newer key the user may only read is used")
+          .Latest(REG_SZ, Utf16(u"MSEdgeHTM"),
+                  KEY_QUERY_VALUE | STANDARD_RIGHTS_READ | KEY_ENUMERATE_SUB_KEYS)
+          .CommandKey(edgeKey)
+          .Command(REG_SZ, Utf16(edgeExe + edgeArgs))
+          .Expect(edgeExe, edgeArgs),
+      Case("newer key missing: the legacy key"),
+      Case("newer key not readable: the legacy key").Latest(REG_SZ, Utf16(u"MSEdgeHTM"), 0),
+      Case("newer key without a value: the legacy key").Latest(REG_NONE, {}),
+      Case("newer ProgId empty: the legacy key").Latest(REG_SZ, Utf16(u"")),
+      Case("newer ProgId not text: the legacy key, the lookup goes on")
+          .Latest(REG_DWORD, {1, 0, 0, 0}),
+      Case("newer ProgId not text and without data: the legacy key").Latest(REG_BINARY, {}),
+      Case("a failed newer key and no legacy key: nothing")
+          .Latest(REG_DWORD, {1, 0, 0, 0})
+          .NoUserChoice()
+          .ExpectNothing(),
+      Case("the newer key's browser may not be opened with full rights: nothing, as for the legacy")
+          .Latest(REG_SZ, Utf16(u"MSEdgeHTM"))
+          .CommandKey(edgeKey, KEY_READ)
+          .Command(REG_SZ, Utf16(edgeExe + edgeArgs))
+          .ExpectNothing(),
+      Case("old systems never read the newer key")
+          .Major(5)
+          .NoUserChoice()
+          .Latest(REG_SZ, Utf16(u"MSEdgeHTM"))
+          .CommandKey(u"http\\shell\\open\\command")
+          .Expect(u"\"c:\\firefox\\firefox.exe\"", u" -- \"%1\""),
+  };
+  RunLookupCases(cases);
+  // The last case took the old systems' route: it never opened the newer key.
+  for (const fake::RegOpenCall& call : fake::M().regOpens) {
+    EXPECT_NE(call.subKey, kLatest) << "opened on the old systems' route";
   }
 }
 
@@ -176,6 +254,7 @@ TEST_F(BrowserLookupTest, ProbesWithReadRightsAndOpensWithFullRights) {
   for (const fake::RegOpenCall& call : machine.regOpens)
     opens.emplace_back(call.subKey, call.desired);
   const std::vector<std::pair<LaunchText, DWORD>> expected{
+      {kLatest, 0x00020009u},
       {kUserChoice, 0x00020009u},
       {kUserChoice, static_cast<DWORD>(KEY_ALL_ACCESS)},
       {u"ChromeHTML\\shell\\open\\command", 0x00020009u},

@@ -40,6 +40,19 @@ LaunchText WindowsError(LONG error) {
   return text;
 }
 
+// The legacy key's ProgId, read apart from the lookup, for when the newer key gave the ProgId and
+// the lookup never looked at it. "" with `exists` false when there is no such key.
+LaunchText LegacyProgId(bool& exists) {
+  TRegistry registry;
+  exists = registry.OpenKeyReadOnly(kUserChoiceKey);
+  if (!exists) return u"";
+  try {
+    return registry.ReadString(u"Progid");
+  } catch (const ERegistryException& failure) {
+    return u"(not text: " + failure.Message() + u")";
+  }
+}
+
 // Tells what the lookup meets as it goes, and keeps what explains its outcome.
 class LookupNarrator final : public LookupObserver {
  public:
@@ -51,19 +64,45 @@ class LookupNarrator final : public LookupObserver {
     if (!answered) {
       Line(u"Windows version: the query failed, so the launcher looks for no browser.");
     } else if (newRoute_) {
-      Line(u"Windows major version: " + Decimal(major) +
-           u", so the launcher reads the user's choice of http handler (UserChoice), then that "
-           u"ProgId's open command.");
+      Line(u"The launcher sees major version " + Decimal(major) +
+           u", so it reads the user's choice of http handler (UserChoiceLatest, where Windows 11 "
+           u"keeps it since 24H2, and failing that UserChoice), then that ProgId's open command.");
     } else {
-      Line(u"Windows major version: " + Decimal(major) +
-           u", older than Vista, so the launcher reads the class-wide http open command.");
+      Line(u"The launcher sees major version " + Decimal(major) +
+           u", older than Vista, so it reads the class-wide http open command.");
     }
+  }
+
+  void LatestKeyTried(bool opened, LONG error) override {
+    readingLatest_ = true;
+    if (opened) {
+      Line(u"Key " + KeyName(HKEY_CURRENT_USER, kUserChoiceLatestKey) +
+           u": exists, and opens for reading (the launcher only reads this key).");
+    } else {
+      latestWhy_ = error == ERROR_FILE_NOT_FOUND
+                       ? u"the key does not exist"
+                       : u"the key does not open for reading (" + WindowsError(error) + u")";
+      Line(u"Key " + KeyName(HKEY_CURRENT_USER, kUserChoiceLatestKey) + u": " + latestWhy_ + u".");
+    }
+  }
+
+  void LatestValueFailed(const LaunchText& message) override {
+    latestWhy_ = u"its ProgId is not text (" + message + u")";
+    Line(u"UserChoiceLatest ProgId: not read, " + latestWhy_ + u".");
+    readingLatest_ = false;
   }
 
   void KeyTried(HKEY root, const LaunchText& name, bool readable, bool opened,
                 LONG error) override {
+    readingLatest_ = false;
     lastKey_ = KeyName(root, name);
     lastKeyIsUserChoice_ = root == HKEY_CURRENT_USER && TextEquals(name, kUserChoiceKey);
+    if (lastKeyIsUserChoice_) {
+      Line(u"UserChoiceLatest gives no ProgId (" + latestWhy_ +
+           u"), so the launcher reads UserChoice, as on Windows before 11 24H2.");
+    } else if (root == HKEY_CLASSES_ROOT && newRoute_ && !latestProgId_.empty()) {
+      Line(WhyNotTheLegacyKey(latestProgId_));
+    }
     lastReadable_ = readable;
     lastOpened_ = opened;
     lastError_ = error;
@@ -81,7 +120,12 @@ class LookupNarrator final : public LookupObserver {
   }
 
   void ValueRead(const LaunchText& name, const LaunchText& text) override {
-    if (name.empty()) {
+    if (readingLatest_) {
+      readingLatest_ = false;
+      latestProgId_ = text;
+      if (text.empty()) latestWhy_ = u"its ProgId is empty or missing";
+      Line(u"UserChoiceLatest ProgId: " + Shown(text));
+    } else if (name.empty()) {
       commandRead_ = true;
       command_ = text;
       Line(u"Command as stored: " + Shown(text));
@@ -100,15 +144,14 @@ class LookupNarrator final : public LookupObserver {
     Line(u"The lookup stopped at a registry failure: " + message);
   }
 
-  bool NewRoute() const { return newRoute_; }
-
   // Why BrowserExe stayed "": the step at which the lookup stopped.
   LaunchText WhyNoBrowser() const {
     if (!versionAnswered_) return u"the Windows version could not be read";
     if (!failure_.empty()) return u"a registry value could not be read (" + failure_ + u")";
     if (keys_ > 0 && !lastOpened_) {
       if (lastKeyIsUserChoice_ && !lastReadable_) {
-        return u"there is no UserChoice key: no browser is chosen for http links for this user";
+        return u"there is no UserChoice key, and UserChoiceLatest gives no ProgId (" + latestWhy_ +
+               u"): no browser is chosen for http links for this user";
       }
       if (!lastReadable_) return u"the key " + lastKey_ + u" does not exist";
       return u"the key " + lastKey_ + u" does not open with full rights (" +
@@ -126,9 +169,29 @@ class LookupNarrator final : public LookupObserver {
  private:
   void Line(const LaunchText& text) { out_ += text + u"\r\n"; }
 
+  // The newer key gave the ProgId, so the lookup never looked at the legacy one: what it holds.
+  static LaunchText WhyNotTheLegacyKey(const LaunchText& latestProgId) {
+    bool legacyExists = false;
+    const LaunchText legacy = LegacyProgId(legacyExists);
+    LaunchText text =
+        u"The ProgId comes from UserChoiceLatest, so the launcher does not read "
+        u"UserChoice";
+    if (!legacyExists) return text + u" (which does not exist here).";
+    text += u" (its Progid here: " + Shown(legacy) + u")";
+    if (!TextEquals(FoldLowerAscii(legacy), FoldLowerAscii(latestProgId))) {
+      text +=
+          u". They differ: Settings writes only UserChoiceLatest, so UserChoice names a "
+          u"browser this user has left";
+    }
+    return text + u".";
+  }
+
   LaunchText& out_;
   bool versionAnswered_ = false;
   bool newRoute_ = false;
+  bool readingLatest_ = false;
+  LaunchText latestProgId_;
+  LaunchText latestWhy_;  // why the newer key gave no ProgId
   int keys_ = 0;
   LaunchText lastKey_;
   bool lastKeyIsUserChoice_ = false;
@@ -141,25 +204,22 @@ class LookupNarrator final : public LookupObserver {
   LaunchText failure_;
 };
 
-// Windows 11 keeps the user's choice under UserChoiceLatest since 24H2; the launcher reads only
-// UserChoice.
-LaunchText UserChoiceLatestNote() {
-  const LaunchText latestKey = kUserChoiceKey + LaunchText(u"Latest");
+}  // namespace
+
+bool WaitsForEnter(bool outputIsConsole, DWORD consoleProcesses, bool cursorAtOrigin) {
+  if (!outputIsConsole) return false;
+  if (consoleProcesses != 0) return consoleProcesses == 1;
+  return cursorAtOrigin;
+}
+
+namespace {
+
+// Whether this process may open keys for all users with full rights, which a player's own start
+// usually may not: run elevated, or as an administrator where UAC is off or absent.
+bool MayWriteKeysForAllUsers() {
   TRegistry registry;
-  registry.SetAccess(KEY_READ);
-  if (!registry.KeyExists(latestKey)) return u"";
-  LaunchText progId;
-  if (registry.OpenKey(latestKey, false)) {
-    try {
-      progId = registry.ReadString(u"ProgId");
-    } catch (...) {
-      // Shown as empty: the note is about the key, not its value.
-    }
-    registry.CloseKey();
-  }
-  return u"Key " + KeyName(HKEY_CURRENT_USER, latestKey) + u" exists (ProgId " + Shown(progId) +
-         u"). Windows 11 keeps the user's choice there since version 24H2; " +
-         u"the launcher does not read it.";
+  registry.SetRootKey(HKEY_LOCAL_MACHINE);
+  return registry.OpenKey(u"Software\\Classes", false);
 }
 
 LaunchText WithoutQuotes(LaunchText path) {
@@ -176,18 +236,29 @@ LaunchText Joined(const std::vector<LaunchText>& items) {
 
 }  // namespace
 
-LaunchText LauncherReport() {
+LaunchText LauncherReport(const RealWindowsVersion& real) {
   LaunchText out;
   auto line = [&out](const LaunchText& text) { out += text + u"\r\n"; };
 
   LaunchUrl = kLandingPageUrl;
   line(u"Landing page: " + LaunchUrl);
+  line(real.known
+           ? u"Windows version: " + Decimal(real.major) + u"." + Decimal(real.minor) + u" build " +
+                 Decimal(real.build) + u" (Windows 11 24H2 is 10.0 build 26100, 25H2 build 26200)."
+           : LaunchText(u"Windows version: not known (RtlGetVersion is not there)."));
+  const bool administrator = MayWriteKeysForAllUsers();
+  line(administrator
+           ? LaunchText(
+                 u"Rights: this report runs elevated or as an administrator: keys for all users "
+                 u"(HKEY_LOCAL_MACHINE) open with full rights here. A player who starts the "
+                 u"launcher normally usually has no such rights: for a browser installed for all "
+                 u"users the launcher then hands the address to the shell and does not wait, even "
+                 u"where the verdict below says it waits. Run the report without administrator "
+                 u"rights to see the player's verdict.")
+           : LaunchText(u"Rights: standard; keys for all users do not open with full rights, as "
+                        u"when a player starts the launcher."));
   LookupNarrator narrator(out);
   FindDefaultBrowser(narrator);
-  if (narrator.NewRoute()) {
-    const LaunchText note = UserChoiceLatestNote();
-    if (!note.empty()) line(note);
-  }
   line(u"BrowserExe after the split: " + Shown(BrowserExe));
   line(u"BrowserArgs after the split: " + Shown(BrowserArgs));
   FillAddressIntoArguments();

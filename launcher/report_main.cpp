@@ -32,11 +32,91 @@ LaunchText CurrentFolder() {
   return TextUpToZero(folder, length);
 }
 
+// The folder of this program's own file, without a trailing backslash; "" when unknown.
+LaunchText ProgramFolder() {
+  WCHAR path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return u"";
+  LaunchText folder = TextUpToZero(path, length);
+  const std::size_t slash = folder.rfind(u'\\');
+  if (slash == LaunchText::npos) return u"";
+  folder.erase(slash);
+  if (folder.size() == 2 && folder[1] == u':') folder += u'\\';  // a drive's root keeps its slash
+  return folder;
+}
+
+template <typename Fn>
+Fn Bind(const char16_t* module, const char* name) {
+  const HMODULE handle = GetModuleHandleW(Wide(module));
+  if (handle == nullptr) return nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name)));
+}
+
+// Bound by name: ntdll exports RtlGetVersion from Windows XP on, and it does not lie about the
+// version the way GetVersionExW does for a program without a compatibility manifest.
+RealWindowsVersion QueryRealVersion() {
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  RealWindowsVersion real;
+  const auto rtlGetVersion = Bind<RtlGetVersionFn>(u"ntdll.dll", "RtlGetVersion");
+  if (rtlGetVersion == nullptr) return real;
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (rtlGetVersion(&info) != 0) return real;
+  real.known = true;
+  real.major = info.dwMajorVersion;
+  real.minor = info.dwMinorVersion;
+  real.build = info.dwBuildNumber;
+  return real;
+}
+
+// Measured before anything is written: a console made for this program alone still has its cursor
+// at the top-left corner. GetConsoleProcessList (XP and later, bound by name) answers more surely.
+bool ShouldWaitForEnter() {
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  const bool console = out != nullptr && out != INVALID_HANDLE_VALUE &&
+                       GetFileType(out) == FILE_TYPE_CHAR && GetConsoleMode(out, &mode);
+  if (!console) return false;
+  CONSOLE_SCREEN_BUFFER_INFO screen = {};
+  const bool atOrigin = GetConsoleScreenBufferInfo(out, &screen) &&
+                        screen.dwCursorPosition.X == 0 && screen.dwCursorPosition.Y == 0;
+  using GetConsoleProcessListFn = DWORD(WINAPI*)(LPDWORD, DWORD);
+  const auto processList = Bind<GetConsoleProcessListFn>(u"kernel32.dll", "GetConsoleProcessList");
+  DWORD ids[4] = {};
+  const DWORD processes = processList != nullptr ? processList(ids, 4) : 0;
+  return WaitsForEnter(true, processes, atOrigin);
+}
+
+// Returns once Enter is pressed, or at once when there is no console input to read.
+void WaitForEnter() {
+  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  if (in == nullptr || in == INVALID_HANDLE_VALUE) return;
+  FlushConsoleInputBuffer(in);
+  WCHAR typed[64];
+  DWORD read = 0;
+  while (ReadConsoleW(in, typed, 64, &read, nullptr) && read > 0) {
+    for (DWORD i = 0; i < read; ++i) {
+      if (typed[i] == u'\r' || typed[i] == u'\n') return;
+    }
+  }
+}
+
 }  // namespace
 
 int wmain() {
   RestrictDllSearchToSystem();
-  const LaunchText report =
-      u"What the launcher would do in " + CurrentFolder() + u"\r\n" + LauncherReport();
-  return WriteToStandardOutput(report) ? 0 : 1;
+  const bool waitForEnter = ShouldWaitForEnter();
+  const LaunchText current = CurrentFolder();
+  LaunchText report = u"What the launcher would do in " + current + u"\r\n";
+  const LaunchText own = ProgramFolder();
+  if (!own.empty() && !TextEquals(FoldLowerAscii(own), FoldLowerAscii(current))) {
+    report += u"This report is in " + own +
+              u", not in that folder. The launcher looks for its follow-up items in its current "
+              u"folder (for a shortcut, its \"Start in\"), not beside its own file.\r\n";
+  }
+  report += LauncherReport(QueryRealVersion());
+  if (waitForEnter) report += u"Press Enter to close this window.\r\n";
+  const bool written = WriteToStandardOutput(report);
+  if (waitForEnter) WaitForEnter();
+  return written ? 0 : 1;
 }

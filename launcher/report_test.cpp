@@ -114,14 +114,93 @@ TEST_F(ReportTest, TellsTheKeysTheCommandAndTheRunningBrowser) {
   EXPECT_EQ(machine.OpenSnapshots(), 0u);
 }
 
-TEST_F(ReportTest, SaysTheLauncherDoesNotReadUserChoiceLatest) {
-  machine.SetText(HKEY_CURRENT_USER, kUserChoice + u"Latest", u"ProgId", u"MSEdgeHTM");
-  const LaunchText report = Report();
-  EXPECT_NE(report.find(u"UserChoiceLatest exists (ProgId MSEdgeHTM). Windows 11 keeps the user's "
-                        u"choice there since version 24H2; the launcher does not read it."),
+// Support must see which of the two choice keys decided, and why the other did not.
+TEST_F(ReportTest, TellsWhichChoiceKeyGaveTheProgIdAndWhyNotTheOther) {
+  const LaunchText latest = kUserChoice + u"Latest\\ProgId";
+  struct Row {
+    const char* why;
+    std::function<void(fake::Machine&)> setUp;
+    LaunchText expected;
+  } rows[] = {
+      {"both keys, differing",
+       [&](fake::Machine& m) { m.SetText(HKEY_CURRENT_USER, latest, u"ProgId", u"MSEdgeHTM"); },
+       u"The ProgId comes from UserChoiceLatest, so the launcher does not read UserChoice (its "
+       u"Progid here: FirefoxURL). They differ: Settings writes only UserChoiceLatest"},
+      {"the newer key alone",
+       [&](fake::Machine& m) {
+         m.SetText(HKEY_CURRENT_USER, latest, u"ProgId", u"MSEdgeHTM");
+         m.Key(HKEY_CURRENT_USER, kUserChoice).granted = 0;
+       },
+       u"does not read UserChoice (which does not exist here)."},
+      {"no newer key", [](fake::Machine&) {},
+       u"UserChoiceLatest gives no ProgId (the key does not exist), so the launcher reads "
+       u"UserChoice"},
+      {"newer key unreadable",
+       [&](fake::Machine& m) {
+         m.SetText(HKEY_CURRENT_USER, latest, u"ProgId", u"MSEdgeHTM");
+         m.Key(HKEY_CURRENT_USER, latest).granted = 0;
+       },
+       u"(the key does not open for reading (error 5, access denied))"},
+      {"newer ProgId empty",
+       [&](fake::Machine& m) { m.SetText(HKEY_CURRENT_USER, latest, u"ProgId", u""); },
+       u"(its ProgId is empty or missing), so the launcher reads UserChoice"},
+      {"newer ProgId not text",
+       [&](fake::Machine& m) {
+         m.SetValue(HKEY_CURRENT_USER, latest, u"ProgId", REG_DWORD, {1, 0, 0, 0});
+       },
+       u"(its ProgId is not text (Invalid data type for 'ProgId')), so the launcher reads"},
+      {"neither key", [](fake::Machine& m) { m.Key(HKEY_CURRENT_USER, kUserChoice).granted = 0; },
+       u"because there is no UserChoice key, and UserChoiceLatest gives no ProgId (the key does "
+       u"not exist): no browser is chosen"},
+  };
+  for (const Row& row : rows) {
+    fake::Reset();
+    ForgetToolhelpBinding();
+    ChooseFirefox();
+    row.setUp(fake::M());
+    const LaunchText report = Report();
+    EXPECT_NE(report.find(row.expected), LaunchText::npos) << row.why << "\n"
+                                                           << fake::Narrow(report);
+  }
+}
+
+TEST_F(ReportTest, TellsTheRealVersionAndWhetherItRunsWithAdministratorRights) {
+  ChooseFirefox();
+  machine.Key(HKEY_LOCAL_MACHINE, u"Software\\Classes").granted = KEY_READ;
+  LaunchUrl.clear();
+  LaunchText report = LauncherReport(RealWindowsVersion{true, 10, 0, 26100});
+  EXPECT_NE(report.find(u"Windows version: 10.0 build 26100 ("), LaunchText::npos);
+  EXPECT_NE(report.find(u"The launcher sees major version 6,"), LaunchText::npos);
+  EXPECT_NE(report.find(u"Rights: standard;"), LaunchText::npos) << fake::Narrow(report);
+
+  machine.Key(HKEY_LOCAL_MACHINE, u"Software\\Classes").granted = KEY_ALL_ACCESS;
+  report = Report();
+  EXPECT_NE(report.find(u"Windows version: not known"), LaunchText::npos);
+  EXPECT_NE(report.find(u"Rights: this report runs elevated or as an administrator"),
             LaunchText::npos)
       << fake::Narrow(report);
-  EXPECT_NE(report.find(u"because there is no UserChoice key"), LaunchText::npos);
+}
+
+TEST_F(ReportTest, WaitsForEnterOnlyInAConsoleOfItsOwn) {
+  struct Row {
+    const char* why;
+    bool console;
+    DWORD processes;
+    bool cursorAtOrigin;
+    bool waits;
+  } rows[] = {
+      {"double-clicked: a console of its own", true, 1, true, true},
+      {"own console, cursor moved by something else", true, 1, false, true},
+      {"from a command prompt", true, 2, false, false},
+      {"from a cleared command prompt", true, 2, true, false},
+      {"output redirected", false, 1, true, false},
+      {"Windows 2000, fresh console", true, 0, true, true},
+      {"Windows 2000, command prompt", true, 0, false, false},
+      {"Windows 2000, redirected", false, 0, true, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(WaitsForEnter(row.console, row.processes, row.cursorAtOrigin), row.waits) << row.why;
+  }
 }
 
 }  // namespace

@@ -57,9 +57,13 @@ HKEY TRegistry::BaseKeyFor(LaunchText& name, bool& absolute) const {
   return FCurrentKey != nullptr ? FCurrentKey : FRootKey;
 }
 
+// Read rights only, keeping the registry view the accessor was set to.
+DWORD TRegistry::ReadMask() const {
+  return kReadMask | (FAccess & kViewBits);
+}
+
 bool TRegistry::KeyExists(const LaunchText& name) {
-  // Read rights only, keeping the registry view the accessor was set to.
-  const DWORD mask = kReadMask | (FAccess & kViewBits);
+  const DWORD mask = ReadMask();
   LaunchText subKey = name;
   bool absolute = false;
   const HKEY base = BaseKeyFor(subKey, absolute);
@@ -71,11 +75,19 @@ bool TRegistry::KeyExists(const LaunchText& name) {
 }
 
 bool TRegistry::OpenKey(const LaunchText& name, bool /*canCreate*/) {
+  return OpenWith(name, FAccess);
+}
+
+bool TRegistry::OpenKeyReadOnly(const LaunchText& name) {
+  return OpenWith(name, ReadMask());
+}
+
+bool TRegistry::OpenWith(const LaunchText& name, DWORD mask) {
   LaunchText subKey = name;
   bool absolute = false;
   const HKEY base = BaseKeyFor(subKey, absolute);
   HKEY handle = nullptr;
-  FLastError = RegOpenKeyExW(base, Wide(subKey), 0, FAccess, &handle);
+  FLastError = RegOpenKeyExW(base, Wide(subKey), 0, mask, &handle);
   if (FLastError != ERROR_SUCCESS) return false;
   LaunchText path = !absolute && FCurrentKey != nullptr ? FCurrentPath + u"\\" + subKey : subKey;
   CloseKey();

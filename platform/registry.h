@@ -47,6 +47,10 @@ class TRegistry {
   // Opens `name` with the full access mask and makes it the open key. This accessor never
   // creates keys: `canCreate` must be false. On failure only LastError changes.
   bool OpenKey(const LaunchText& name, bool canCreate);
+  // Opens `name` with the read rights KeyExists probes with, whatever the access mask, and makes
+  // it the open key: for a key the program must read but has no business asking to write. On
+  // failure only LastError changes.
+  bool OpenKeyReadOnly(const LaunchText& name);
   // The text value `name` of the open key ("" is the default value); "" when it is missing or
   // empty. Raises ERegistryException for a value that is not text or cannot be read whole.
   LaunchText ReadString(const LaunchText& name);
@@ -56,6 +60,8 @@ class TRegistry {
   // A name starting with a backslash is absolute: below the root, without that one backslash.
   // Any other name is below the open key, or below the root when none is open.
   HKEY BaseKeyFor(LaunchText& name, bool& absolute) const;
+  DWORD ReadMask() const;
+  bool OpenWith(const LaunchText& name, DWORD mask);
 
   HKEY FCurrentKey = nullptr;
   HKEY FRootKey = HKEY_CURRENT_USER;

@@ -96,6 +96,34 @@ TEST_F(ReportScenario, UnquotedCommand) {
       "command has no double quote");
 }
 
+// Windows 11 24H2's choice in UserChoiceLatest, with the legacy key left naming another browser.
+TEST_F(ReportScenario, NewerChoiceKeyOverAStaleLegacyKey) {
+  RegisterBrowser(L"\"C:\\nowhere\\legacy.exe\" \"%1\"");
+  const std::wstring progId = L"WgameE2EReportLatest";
+  const std::wstring commandKey = L"Software\\Classes\\" + progId + L"\\shell\\open\\command";
+  SetRegText(HKEY_LOCAL_MACHINE, commandKey, L"", Quoted(browser_) + L" \"%1\"");
+  const std::wstring latest = std::wstring(kUserChoice) + L"Latest";
+  SetRegText(HKEY_CURRENT_USER, latest + L"\\ProgId", L"ProgId", progId);
+  const std::string report = ExpectVerdictKept("Verdict: starts \"");
+  DeleteRegTree(HKEY_CURRENT_USER, latest);
+  DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + progId);
+  for (const char* expected : {
+           "UserChoiceLatest\\ProgId: exists, and opens for reading",
+           "UserChoiceLatest ProgId: WgameE2EReportLatest",
+           "The ProgId comes from UserChoiceLatest, so the launcher does not read UserChoice (its "
+           "Progid here: WgameE2EBrowser). They differ",
+           "and waits until no browser.exe is running.",
+           // Told where it runs, in words support can use.
+           "Windows version: ",
+           "Rights: ",
+           "This report is in ",
+       }) {
+    EXPECT_NE(report.find(expected), std::string::npos) << expected << "\n" << report;
+  }
+  // Its output went to a file: it must not wait for Enter (the run would not have ended).
+  EXPECT_EQ(report.find("Press Enter"), std::string::npos) << report;
+}
+
 TEST_F(ReportScenario, BrowserAlreadyRunning) {
   const HANDLE instance = StartOpenInstance(5000);
   ASSERT_EQ(Starts(1).size(), 1u);

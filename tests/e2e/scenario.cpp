@@ -191,6 +191,10 @@ std::vector<Event> Scenario::Events(std::size_t count, DWORD timeoutMs) const {
   return events;
 }
 
+void Scenario::ClearEvents() const {
+  DeleteFileW(log_.c_str());
+}
+
 std::vector<Event> Scenario::Starts(std::size_t count, DWORD timeoutMs) const {
   const unsigned long long deadline = Now() + timeoutMs;
   std::vector<Event> starts;

@@ -62,6 +62,8 @@ class Scenario : public ::testing::Test {
 
   // The log, once it holds at least `count` events (or after `timeoutMs`).
   std::vector<Event> Events(std::size_t count, DWORD timeoutMs = 10000) const;
+  // Forgets every event so far, for a scenario that runs the launcher more than once.
+  void ClearEvents() const;
   // Starts only, in the order the processes were created.
   std::vector<Event> Starts(std::size_t count, DWORD timeoutMs = 10000) const;
 
