@@ -4,6 +4,7 @@
 // key the user may read but not write exists and still does not open.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <vector>
 
@@ -21,7 +22,7 @@ class ERegistryException : public std::exception {
   std::vector<char> utf8_;  // zero-terminated
 };
 
-enum class TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
+enum class TRegDataType : std::uint8_t { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
 
 TRegDataType DataTypeOf(DWORD windowsType);
 

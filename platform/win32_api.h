@@ -45,12 +45,14 @@ using LPVOID = void*;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
 using HANDLE = void*;
-struct HKEY__;
+// The handle structures under the system headers' own names, so that the host build's types are
+// Windows' types: the reserved names are Windows' choice, not ours.
+struct HKEY__;  // NOLINT(bugprone-reserved-identifier)
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;
-struct HWND__;
+struct HWND__;  // NOLINT(bugprone-reserved-identifier)
 using HWND = HWND__*;
-struct HINSTANCE__;
+struct HINSTANCE__;  // NOLINT(bugprone-reserved-identifier)
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
 using HICON = HANDLE;
