@@ -2,6 +2,8 @@
 #   LAUNCHER_LANDING_URL   the landing-page address, used exactly as given
 #   LAUNCHER_ICON          the .ico file placed as the icon group ICON_1
 #   LAUNCHER_OUTPUT_NAME   the executable's file name, without .exe
+#   LAUNCHER_GAME_SHORTCUT, LAUNCHER_GAME_URL_SHORTCUT, LAUNCHER_COMPANION
+#                          the follow-up items, below the current folder
 #   LAUNCHER_SIGN_*        Authenticode signing (cmake/signing.cmake)
 # Configure refuses values the launcher could not use, before anything is built. They shape the
 # programs of a publisher's build (the release preset) only: the test presets build and test the
@@ -9,10 +11,19 @@
 set(LAUNCHER_DEFAULT_LANDING_URL "https://www.wgame.example/index.php?id=304&r=720")
 set(LAUNCHER_DEFAULT_ICON ${CMAKE_SOURCE_DIR}/res/launcher.ico)
 set(LAUNCHER_DEFAULT_OUTPUT_NAME launcher)
+set(LAUNCHER_DEFAULT_GAME_SHORTCUT play.lnk)
+set(LAUNCHER_DEFAULT_GAME_URL_SHORTCUT play.url)
+set(LAUNCHER_DEFAULT_COMPANION "fscommand\\wgame.exe")
 set(LAUNCHER_LANDING_URL ${LAUNCHER_DEFAULT_LANDING_URL}
     CACHE STRING "The landing-page address: an absolute https address with a host")
 set(LAUNCHER_ICON ${LAUNCHER_DEFAULT_ICON} CACHE FILEPATH "The .ico file placed as the icon group ICON_1")
 set(LAUNCHER_OUTPUT_NAME ${LAUNCHER_DEFAULT_OUTPUT_NAME} CACHE STRING "The launcher's file name, without .exe")
+set(LAUNCHER_GAME_SHORTCUT ${LAUNCHER_DEFAULT_GAME_SHORTCUT} CACHE STRING
+    "The game's shortcut, opened after the browser: a relative path below the current folder")
+set(LAUNCHER_GAME_URL_SHORTCUT ${LAUNCHER_DEFAULT_GAME_URL_SHORTCUT} CACHE STRING
+    "The game's Internet shortcut, opened when there is no LAUNCHER_GAME_SHORTCUT: a relative path")
+set(LAUNCHER_COMPANION "${LAUNCHER_DEFAULT_COMPANION}" CACHE STRING
+    "The companion program, opened after the shortcut: a relative path below the current folder")
 set(LAUNCHER_SIGN_PKCS12 "" CACHE FILEPATH "A .pfx/.p12 file: sign the launcher and the report with its certificate")
 set(LAUNCHER_SIGN_PASSWORD_FILE "" CACHE FILEPATH "A file holding the password of LAUNCHER_SIGN_PKCS12")
 set(LAUNCHER_SIGN_TIMESTAMP_URL "" CACHE STRING "An RFC 3161 timestamp server for the signatures (optional)")
@@ -22,7 +33,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND NOT LAUNCHER_WINE_TESTS)
 else()
   set(LAUNCHER_PUBLISHER_BUILD OFF)
   # The signing options default to "" (no LAUNCHER_DEFAULT_ variable).
-  foreach(name LANDING_URL ICON OUTPUT_NAME SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL)
+  foreach(name LANDING_URL ICON OUTPUT_NAME GAME_SHORTCUT GAME_URL_SHORTCUT COMPANION
+               SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL)
     set(value "${LAUNCHER_${name}}")
     set(default "${LAUNCHER_DEFAULT_${name}}")
     if(name STREQUAL "ICON")
@@ -150,19 +162,61 @@ function(launcher_read_icon_images path out)
   set(${out} "${images}" PARENT_SCOPE)
 endfunction()
 
+# The longest follow-up name: the launcher hands it to Windows relative to the current folder, and
+# Windows' path buffer (MAX_PATH, 260 units with the terminating zero) must hold the folder too; the
+# shortest folder, a drive's root ("C:\"), leaves 256.
+set(LAUNCHER_FOLLOW_UP_MAX_LENGTH 256)
+
+# A follow-up item's path: relative, below the current folder, in Windows' own separators, and a
+# name Windows can open.
+function(launcher_check_follow_up variable path)
+  set(rule "${variable} must be a relative path below the current folder, with backslashes")
+  launcher_has_control_character("${path}" control)
+  string(LENGTH "${path}" length)
+  string(REPLACE "\\" ";" parts "${path}")
+  if(path STREQUAL "")
+    message(FATAL_ERROR "${rule}; it is empty.")
+  elseif(path MATCHES "^\\\\" OR path MATCHES "^[A-Za-z]:")
+    message(FATAL_ERROR "${rule}; \"${path}\" is absolute or names a drive.")
+  elseif(path MATCHES "/")
+    message(FATAL_ERROR "${rule}; \"${path}\" holds a forward slash (write fscommand\\wgame.exe, not fscommand/wgame.exe).")
+  elseif(path MATCHES "[<>:\"|?*]" OR control)
+    message(FATAL_ERROR "${rule}; \"${path}\" holds a character that Windows forbids in file names (< > : \" | ? * or a control character).")
+  elseif(length GREATER LAUNCHER_FOLLOW_UP_MAX_LENGTH)
+    message(FATAL_ERROR "${rule}; \"${path}\" is ${length} bytes long, more than the ${LAUNCHER_FOLLOW_UP_MAX_LENGTH} that Windows' path buffer leaves for it beside the shortest folder.")
+  endif()
+  foreach(part IN LISTS parts)
+    string(TOUPPER "${part}" upper)
+    if(part STREQUAL "..")
+      message(FATAL_ERROR "${rule}; \"${path}\" climbs out of the folder with \"..\".")
+    elseif(part STREQUAL "" OR part STREQUAL ".")
+      message(FATAL_ERROR "${rule}; \"${path}\" has an empty part (two backslashes together, or one at the end) or a \".\".")
+    elseif(part MATCHES "[. ]$")
+      message(FATAL_ERROR "${rule}; \"${part}\" in \"${path}\" ends in a dot or a space, which Windows drops from file names.")
+    elseif(upper MATCHES "^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\\..*)?$")
+      message(FATAL_ERROR "${rule}; \"${part}\" in \"${path}\" is a device name that Windows reserves.")
+    endif()
+  endforeach()
+endfunction()
+
 launcher_check_landing_url("${LAUNCHER_LANDING_URL}")
 launcher_check_output_name("${LAUNCHER_OUTPUT_NAME}")
+launcher_check_follow_up(LAUNCHER_GAME_SHORTCUT "${LAUNCHER_GAME_SHORTCUT}")
+launcher_check_follow_up(LAUNCHER_GAME_URL_SHORTCUT "${LAUNCHER_GAME_URL_SHORTCUT}")
+launcher_check_follow_up(LAUNCHER_COMPANION "${LAUNCHER_COMPANION}")
 
-# The address as a UTF-16 literal: backslashes are the only characters left that C++ would read
-# differently.
-if(LAUNCHER_PUBLISHER_BUILD)
-  set(address "${LAUNCHER_LANDING_URL}")
-else()
-  set(address "${LAUNCHER_DEFAULT_LANDING_URL}")
-endif()
-string(REPLACE "\\" "\\\\" LAUNCHER_LANDING_URL_LITERAL "${address}")
-configure_file(${CMAKE_SOURCE_DIR}/launcher/landing_page.cpp.in
-               ${CMAKE_BINARY_DIR}/generated/landing_page.cpp @ONLY)
+# The address and the follow-up names become UTF-16 literals: backslashes are the only characters
+# left that C++ would read differently. Test builds always take the defaults.
+foreach(name LANDING_URL GAME_SHORTCUT GAME_URL_SHORTCUT COMPANION)
+  if(LAUNCHER_PUBLISHER_BUILD)
+    set(value "${LAUNCHER_${name}}")
+  else()
+    set(value "${LAUNCHER_DEFAULT_${name}}")
+  endif()
+  string(REPLACE "\\" "\\\\" LAUNCHER_${name}_LITERAL "${value}")
+endforeach()
+configure_file(${CMAKE_SOURCE_DIR}/launcher/build_options.cpp.in
+               ${CMAKE_BINARY_DIR}/generated/build_options.cpp @ONLY)
 
 # The images every launcher icon is expected to carry, as the default icon does: 4 and 8 bits for
 # the oldest systems, 32 bits with alpha, and 256 pixels (a PNG) for Vista and later.

@@ -6,10 +6,6 @@
 #include "platform/text.h"
 #include "watch/browser_watch.h"
 
-const char16_t kGameShortcut[] = u"play.lnk";
-const char16_t kGameInternetShortcut[] = u"play.url";
-const char16_t kCompanion[] = u"fscommand\\wgame.exe";
-
 namespace {
 
 const char16_t kPlaceholder[] = u"%1";
