@@ -41,6 +41,18 @@ target_link_options(launcher-report PRIVATE ${LAUNCHER_LINK_OPTIONS} -mconsole)
 launcher_sign(launcher)
 launcher_sign(launcher-report)
 
-# The benchmark's yardstick: a program that only calls ShellExecuteExW.
-add_executable(reference WIN32 tools/bench/reference.cpp)
-target_link_options(reference PRIVATE ${LAUNCHER_LINK_OPTIONS})
+# The benchmark's yardstick: a program that only calls ShellExecuteExW. Not in a publisher's
+# release build, which holds only what ships.
+option(LAUNCHER_BUILD_REFERENCE "Also build the benchmark's reference program" ON)
+if(LAUNCHER_BUILD_REFERENCE)
+  add_executable(reference WIN32 tools/bench/reference.cpp)
+  target_link_options(reference PRIVATE ${LAUNCHER_LINK_OPTIONS})
+endif()
+
+# What ships, gathered by `cmake --install BUILD --prefix FOLDER`: the two programs as built (signed
+# when the build signs them), the licence and the third-party notices (with Windows' line ends, for
+# Notepad), and SHA256SUMS over all four, in the format `sha256sum -c` reads.
+install(TARGETS launcher launcher-report RUNTIME DESTINATION .)
+install(CODE "set(LAUNCHER_SOURCE_DIR [[${CMAKE_SOURCE_DIR}]])
+              set(LAUNCHER_PROGRAMS [[${LAUNCHER_OUTPUT_NAME}.exe;launcher-report.exe]])")
+install(SCRIPT cmake/install-release.cmake)
