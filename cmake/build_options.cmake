@@ -26,6 +26,10 @@ set(LAUNCHER_COMPANION "${LAUNCHER_DEFAULT_COMPANION}" CACHE STRING
     "The companion program, opened after the shortcut: a relative path below the current folder")
 set(LAUNCHER_SIGN_PKCS12 "" CACHE FILEPATH "A .pfx/.p12 file: sign the launcher and the report with its certificate")
 set(LAUNCHER_SIGN_PASSWORD_FILE "" CACHE FILEPATH "A file holding the password of LAUNCHER_SIGN_PKCS12")
+set(LAUNCHER_SIGN_PKCS11_MODULE "" CACHE FILEPATH "A PKCS#11 module: sign with a key on a token or in an HSM")
+set(LAUNCHER_SIGN_KEY_URI "" CACHE STRING "The signing key on the token, as a pkcs11: URI (without the PIN)")
+set(LAUNCHER_SIGN_CERTIFICATE "" CACHE FILEPATH "The certificate of the token's key, PEM, with its chain")
+set(LAUNCHER_SIGN_PIN_FILE "" CACHE FILEPATH "A file holding the token's PIN on its first line")
 set(LAUNCHER_SIGN_TIMESTAMP_URL "" CACHE STRING "An RFC 3161 timestamp server for the signatures (optional)")
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND NOT LAUNCHER_WINE_TESTS)
@@ -34,7 +38,8 @@ else()
   set(LAUNCHER_PUBLISHER_BUILD OFF)
   # The signing options default to "" (no LAUNCHER_DEFAULT_ variable).
   foreach(name LANDING_URL ICON OUTPUT_NAME GAME_SHORTCUT GAME_URL_SHORTCUT COMPANION
-               SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL)
+               SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_PKCS11_MODULE SIGN_KEY_URI SIGN_CERTIFICATE
+               SIGN_PIN_FILE SIGN_TIMESTAMP_URL)
     set(value "${LAUNCHER_${name}}")
     set(default "${LAUNCHER_DEFAULT_${name}}")
     if(name STREQUAL "ICON")

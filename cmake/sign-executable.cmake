@@ -1,7 +1,10 @@
 # Signs one executable in place, then verifies the signature; run after linking by cmake -P with
-# the arguments that cmake/signing.cmake prepared:
-#   EXE OSSLSIGNCODE PKCS12 PASSWORD_FILE TRUSTED DESCRIPTION SITE TIME TIMESTAMP_URL
-# The executable is replaced only by a signed copy that verifies.
+# EXE and PARAMETERS, the file that cmake/signing.cmake wrote (osslsigncode, the key's arguments,
+# the trusted certificates, the description, the site, the time or the timestamp server).
+# The executable is replaced only by a signed copy that verifies. When signing or verifying fails,
+# the unsigned executable is removed too: the build fails, nothing unsigned stands where a signed
+# program is expected, and the next build links and signs it again.
+include("${PARAMETERS}")
 set(signed "${EXE}.signed")
 file(REMOVE "${signed}")
 if(TIMESTAMP_URL STREQUAL "")
@@ -9,18 +12,29 @@ if(TIMESTAMP_URL STREQUAL "")
 else()
   set(when -ts ${TIMESTAMP_URL})
 endif()
-execute_process(COMMAND "${OSSLSIGNCODE}" sign -pkcs12 "${PKCS12}" -readpass "${PASSWORD_FILE}" -h sha256
-                        -n "${DESCRIPTION}" -i "${SITE}" ${when} -in "${EXE}" -out "${signed}"
-                RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
-if(failed)
-  file(REMOVE "${signed}")
-  message(FATAL_ERROR "Signing ${EXE} failed:\n${output}")
+# The key: on a token, or in a .pfx. A URI may hold semicolons, which a CMake list would split, so
+# it is passed quoted, never through a list.
+if(DEFINED KEY_URI)
+  execute_process(COMMAND "${OSSLSIGNCODE}" sign -pkcs11module "${PKCS11_MODULE}" -key "${KEY_URI}"
+                          -certs "${CERTIFICATE}" -readpass "${SECRET_FILE}" -h sha256
+                          -n "${DESCRIPTION}" -i "${SITE}" ${when} -in "${EXE}" -out "${signed}"
+                  RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+else()
+  execute_process(COMMAND "${OSSLSIGNCODE}" sign -pkcs12 "${PKCS12}" -readpass "${SECRET_FILE}"
+                          -h sha256 -n "${DESCRIPTION}" -i "${SITE}" ${when} -in "${EXE}"
+                          -out "${signed}"
+                  RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
 endif()
-execute_process(COMMAND "${OSSLSIGNCODE}" verify -in "${signed}" -CAfile "${TRUSTED}"
-                RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT failed)
+  execute_process(COMMAND "${OSSLSIGNCODE}" verify -in "${signed}" -CAfile "${TRUSTED}"
+                  RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  set(what "The signature of ${EXE} does not verify against the certificate")
+else()
+  set(what "Signing ${EXE} failed")
+endif()
 if(failed)
-  file(REMOVE "${signed}")
-  message(FATAL_ERROR "The signature of ${EXE} does not verify against the certificate:\n${output}")
+  file(REMOVE "${signed}" "${EXE}")
+  message(FATAL_ERROR "${what}; ${EXE} is removed, and the next build signs it again:\n${output}")
 endif()
 file(RENAME "${signed}" "${EXE}")
 file(CHMOD "${EXE}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE

@@ -1,9 +1,17 @@
-# Authenticode signing of the programs that ship (the publisher's build), with osslsigncode:
-#   LAUNCHER_SIGN_PKCS12         a .pfx/.p12 file with the code-signing certificate and its key
-#   LAUNCHER_SIGN_PASSWORD_FILE  a file holding its password; only its path reaches the cache, the
-#                                build files and the tools (openssl -passin file:, osslsigncode
-#                                -readpass), never the password itself
-#   LAUNCHER_SIGN_TIMESTAMP_URL  an RFC 3161 timestamp server (optional)
+# Authenticode signing of the programs that ship (the publisher's build), with osslsigncode, in one
+# of two ways that exclude each other:
+#   with a key on a token or in an HSM (a cloud one included), through its PKCS#11 module and
+#   OpenSSL's pkcs11 engine, as code-signing certificates are issued today:
+#     LAUNCHER_SIGN_PKCS11_MODULE  the module's path
+#     LAUNCHER_SIGN_KEY_URI        the key, as a pkcs11: URI
+#     LAUNCHER_SIGN_CERTIFICATE    the key's certificate (PEM), with its chain
+#     LAUNCHER_SIGN_PIN_FILE       a file holding the PIN on its first line
+#   with a .pfx file holding the certificate and its key:
+#     LAUNCHER_SIGN_PKCS12         a .pfx/.p12 file with the code-signing certificate and its key
+#     LAUNCHER_SIGN_PASSWORD_FILE  a file holding its password
+#   and for both LAUNCHER_SIGN_TIMESTAMP_URL, an RFC 3161 timestamp server (optional).
+# The PIN and the password never leave their files: only the files' paths reach the cache, the
+# build files and the tools' command lines (openssl -passin file:, osslsigncode -readpass).
 # Configure refuses what could not sign or would not verify, before anything is built. Without a
 # timestamp server the signing time is fixed, so that two signed builds are byte-identical:
 # SOURCE_DATE_EPOCH when the environment has it, else the certificate's start of validity.
@@ -12,6 +20,12 @@ find_program(LAUNCHER_OSSLSIGNCODE osslsigncode)
 
 function(launcher_signing_refuse rule)
   message(FATAL_ERROR "Signing: ${rule}")
+endfunction()
+
+function(launcher_require_file option)
+  if("${${option}}" STREQUAL "" OR NOT EXISTS "${${option}}" OR IS_DIRECTORY "${${option}}")
+    launcher_signing_refuse("${option} must name a file; \"${${option}}\" is not one.")
+  endif()
 endfunction()
 
 # openssl pkcs12 over the publisher's file, writing its certificates (ARGN picks which) to OUT.
@@ -30,58 +44,183 @@ function(launcher_pkcs12_certificates out)
   set(OPENSSL_ERROR "${error}" PARENT_SCOPE)
 endfunction()
 
-# Checks the signing options, extracts the certificates, and sets LAUNCHER_SIGNING_ARGS (for
-# cmake/sign-executable.cmake) in the caller.
-function(launcher_prepare_signing)
-  if(LAUNCHER_SIGN_PKCS12 STREQUAL "")
-    if(NOT LAUNCHER_SIGN_PASSWORD_FILE STREQUAL "" OR NOT LAUNCHER_SIGN_TIMESTAMP_URL STREQUAL "")
-      launcher_signing_refuse("LAUNCHER_SIGN_PASSWORD_FILE and LAUNCHER_SIGN_TIMESTAMP_URL need LAUNCHER_SIGN_PKCS12, the certificate to sign with.")
-    endif()
-    set(LAUNCHER_SIGNING_ARGS "" PARENT_SCOPE)
+# Whether the certificate in CERTIFICATE (PEM) may sign code: its extended key usage extension is
+# read itself (its OIDs, parsed by openssl asn1parse), never text elsewhere in the certificate.
+# Sets OUT to TRUE when the extension lists Code Signing (1.3.6.1.5.5.7.3.3).
+function(launcher_certificate_signs_code certificate out)
+  set(${out} FALSE PARENT_SCOPE)
+  # The first certificate alone, in DER: asn1parse reads no text around a PEM block.
+  set(der ${certificate}.der)
+  execute_process(COMMAND ${LAUNCHER_OPENSSL} x509 -in ${certificate} -outform DER -out ${der}
+                  RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
+  if(NOT failed)
+    execute_process(COMMAND ${LAUNCHER_OPENSSL} asn1parse -inform DER -in ${der}
+                    OUTPUT_VARIABLE structure RESULT_VARIABLE failed ERROR_QUIET)
+  endif()
+  # The extension: its OID, an optional critical flag, then the OCTET STRING that holds the value.
+  if(failed OR NOT structure MATCHES
+     "prim: OBJECT +:X509v3 Extended Key Usage *\n( *[0-9]+:[^\n]*BOOLEAN[^\n]*\n)? *([0-9]+):[^\n]*prim: OCTET STRING")
+    file(REMOVE ${der})
     return()
   endif()
-  foreach(tool LAUNCHER_OPENSSL LAUNCHER_OSSLSIGNCODE)
-    if(NOT ${tool})
-      launcher_signing_refuse("${tool} was not found; install the Debian packages openssl and osslsigncode.")
-    endif()
-  endforeach()
-  foreach(option LAUNCHER_SIGN_PKCS12 LAUNCHER_SIGN_PASSWORD_FILE)
-    if(${option} STREQUAL "" OR NOT EXISTS "${${option}}" OR IS_DIRECTORY "${${option}}")
-      launcher_signing_refuse("${option} must name a file; \"${${option}}\" is not one.")
-    endif()
-  endforeach()
-  if(NOT LAUNCHER_SIGN_TIMESTAMP_URL STREQUAL "" AND NOT LAUNCHER_SIGN_TIMESTAMP_URL MATCHES "^https?://[^ \"]+$")
-    launcher_signing_refuse("LAUNCHER_SIGN_TIMESTAMP_URL must be an http or https address of an RFC 3161 timestamp server; \"${LAUNCHER_SIGN_TIMESTAMP_URL}\" is not one.")
+  execute_process(COMMAND ${LAUNCHER_OPENSSL} asn1parse -inform DER -in ${der}
+                          -strparse ${CMAKE_MATCH_2}
+                  OUTPUT_VARIABLE usages RESULT_VARIABLE failed ERROR_QUIET)
+  file(REMOVE ${der})
+  # The value is a SEQUENCE of OIDs, each one level down.
+  if(NOT failed AND usages MATCHES "d=1 +hl= *[0-9]+ +l= *[0-9]+ +prim: OBJECT +:Code Signing *\n")
+    set(${out} TRUE PARENT_SCOPE)
   endif()
+endfunction()
 
-  # The certificate that goes with the key.
-  set(dir ${CMAKE_BINARY_DIR}/signing)
-  file(MAKE_DIRECTORY ${dir})
+# The checks every signing certificate must pass, whichever way it comes: for code, and not
+# expired. ORIGIN names the option it came from. Sets SUBJECT and CERTIFICATE_TEXT in the caller.
+function(launcher_check_certificate certificate origin)
+  execute_process(COMMAND ${LAUNCHER_OPENSSL} x509 -in ${certificate} -noout -subject -startdate
+                          -enddate
+                  OUTPUT_VARIABLE text RESULT_VARIABLE failed ERROR_QUIET)
+  if(failed)
+    launcher_signing_refuse("${origin} holds no certificate that openssl can read.")
+  endif()
+  string(REGEX MATCH "subject=([^\n]*)" subject "${text}")
+  set(subject "${CMAKE_MATCH_1}")
+  # Windows takes a signature for code only from a certificate issued for it: its extended key
+  # usage names Code Signing, as every code-signing certificate from a CA does.
+  launcher_certificate_signs_code(${certificate} signs_code)
+  if(NOT signs_code)
+    launcher_signing_refuse("the certificate in ${origin} (${subject}) is not for code signing: its extended key usage does not include Code Signing. Windows would not accept the signature.")
+  endif()
+  string(REGEX MATCH "notAfter=([^\n]*)" not_after "${text}")
+  set(not_after "${CMAKE_MATCH_1}")
+  execute_process(COMMAND ${LAUNCHER_OPENSSL} x509 -in ${certificate} -noout -checkend 0
+                  RESULT_VARIABLE expired OUTPUT_QUIET ERROR_QUIET)
+  if(expired)
+    launcher_signing_refuse("the certificate in ${origin} (${subject}) expired on ${not_after}. Windows does not accept a signature made with an expired certificate.")
+  endif()
+  set(SUBJECT "${subject}" PARENT_SCOPE)
+  set(CERTIFICATE_TEXT "${text}" PARENT_SCOPE)
+endfunction()
+
+# The .pfx way: the file opens with the password, and its certificate passes the checks. Writes the
+# signer's certificate to DIR/certificate.pem and every certificate in the file to DIR/chain.pem.
+function(launcher_prepare_pkcs12 dir)
+  launcher_require_file(LAUNCHER_SIGN_PKCS12)
+  launcher_require_file(LAUNCHER_SIGN_PASSWORD_FILE)
   launcher_pkcs12_certificates(${dir}/certificate.pem -clcerts)
   if(OPENSSL_ERROR MATCHES "invalid password")
     launcher_signing_refuse("the password in LAUNCHER_SIGN_PASSWORD_FILE (${LAUNCHER_SIGN_PASSWORD_FILE}) does not open LAUNCHER_SIGN_PKCS12 (${LAUNCHER_SIGN_PKCS12}).")
   elseif(NOT OPENSSL_ERROR STREQUAL "")
     launcher_signing_refuse("LAUNCHER_SIGN_PKCS12 (${LAUNCHER_SIGN_PKCS12}) is not a PKCS#12 file (.pfx, .p12) that openssl can read.")
   endif()
-  execute_process(COMMAND ${LAUNCHER_OPENSSL} x509 -in ${dir}/certificate.pem -noout -subject
-                          -startdate -enddate -ext extendedKeyUsage
-                  OUTPUT_VARIABLE certificate RESULT_VARIABLE failed ERROR_QUIET)
+  launcher_check_certificate(${dir}/certificate.pem "LAUNCHER_SIGN_PKCS12")
+  launcher_pkcs12_certificates(${dir}/chain.pem)
+  set(SUBJECT "${SUBJECT}" PARENT_SCOPE)
+  set(CERTIFICATE_TEXT "${CERTIFICATE_TEXT}" PARENT_SCOPE)
+  set(LAUNCHER_SIGNING_KEY
+      "set(PKCS12 [==[${LAUNCHER_SIGN_PKCS12}]==])\nset(SECRET_FILE [==[${LAUNCHER_SIGN_PASSWORD_FILE}]==])"
+      PARENT_SCOPE)
+endfunction()
+
+# The token way: the certificate passes the checks, then a probe program is signed exactly as the
+# build will sign, which shows that the module loads, the URI finds a key, the PIN logs in and the
+# certificate is the key's. Writes DIR/certificate.pem (the signer's) and DIR/chain.pem.
+function(launcher_prepare_pkcs11 dir)
+  foreach(option LAUNCHER_SIGN_PKCS11_MODULE LAUNCHER_SIGN_CERTIFICATE LAUNCHER_SIGN_PIN_FILE)
+    launcher_require_file(${option})
+  endforeach()
+  set(uri "${LAUNCHER_SIGN_KEY_URI}")
+  if(NOT uri MATCHES "^pkcs11:")
+    launcher_signing_refuse("LAUNCHER_SIGN_KEY_URI must name the key on the token as a pkcs11: URI (pkcs11:token=...;object=...); \"${uri}\" is not one.")
+  elseif(uri MATCHES "[;?]pin-(value|source)=")
+    launcher_signing_refuse("LAUNCHER_SIGN_KEY_URI carries a PIN (pin-value or pin-source), which would be kept in the CMake cache and shown on command lines: give the PIN in LAUNCHER_SIGN_PIN_FILE and take it out of the URI.")
+  endif()
+  execute_process(COMMAND ${LAUNCHER_OPENSSL} x509 -in ${LAUNCHER_SIGN_CERTIFICATE}
+                          -out ${dir}/certificate.pem
+                  RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
   if(failed)
-    launcher_signing_refuse("LAUNCHER_SIGN_PKCS12 (${LAUNCHER_SIGN_PKCS12}) holds no certificate for its key.")
+    launcher_signing_refuse("LAUNCHER_SIGN_CERTIFICATE (${LAUNCHER_SIGN_CERTIFICATE}) holds no PEM certificate that openssl can read.")
   endif()
-  string(REGEX MATCH "subject=([^\n]*)" subject "${certificate}")
-  set(subject "${CMAKE_MATCH_1}")
-  # Windows takes a signature for code only from a certificate issued for it: its extended key
-  # usage names Code Signing, as every code-signing certificate from a CA does.
-  if(NOT certificate MATCHES "Code Signing")
-    launcher_signing_refuse("the certificate in LAUNCHER_SIGN_PKCS12 (${subject}) is not for code signing: its extended key usage does not include Code Signing. Windows would not accept the signature.")
+  launcher_check_certificate(${dir}/certificate.pem "LAUNCHER_SIGN_CERTIFICATE")
+  configure_file(${LAUNCHER_SIGN_CERTIFICATE} ${dir}/chain.pem COPYONLY)
+
+  # The probe: a program of nothing, built by this build's own compiler.
+  file(WRITE ${dir}/probe.cpp "int main() { return 0; }\n")
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${dir}/probe.cpp -s -o ${dir}/probe.exe
+                  RESULT_VARIABLE failed OUTPUT_QUIET ERROR_VARIABLE error)
+  if(failed)
+    message(FATAL_ERROR "Signing: the probe program did not build:\n${error}")
   endif()
-  string(REGEX MATCH "notAfter=([^\n]*)" not_after "${certificate}")
-  set(not_after "${CMAKE_MATCH_1}")
-  execute_process(COMMAND ${LAUNCHER_OPENSSL} x509 -in ${dir}/certificate.pem -noout -checkend 0
-                  RESULT_VARIABLE expired OUTPUT_QUIET ERROR_QUIET)
-  if(expired)
-    launcher_signing_refuse("the certificate in LAUNCHER_SIGN_PKCS12 (${subject}) expired on ${not_after}. Windows does not accept a signature made with an expired certificate.")
+  file(REMOVE ${dir}/probe-signed.exe)
+  execute_process(COMMAND ${LAUNCHER_OSSLSIGNCODE} sign
+                          -pkcs11module "${LAUNCHER_SIGN_PKCS11_MODULE}" -key "${uri}"
+                          -certs "${LAUNCHER_SIGN_CERTIFICATE}" -readpass "${LAUNCHER_SIGN_PIN_FILE}"
+                          -h sha256 -in ${dir}/probe.exe -out ${dir}/probe-signed.exe
+                  RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  file(REMOVE ${dir}/probe.cpp ${dir}/probe.exe ${dir}/probe-signed.exe)
+  # libp11's and OpenSSL's words, checked in this order: a wrong PIN also reports the key as
+  # not found.
+  if(NOT failed)
+  elseif(output MATCHES "Unable to load (PKCS#11 )?module")
+    launcher_signing_refuse("LAUNCHER_SIGN_PKCS11_MODULE (${LAUNCHER_SIGN_PKCS11_MODULE}) does not load as a PKCS#11 module.")
+  elseif(output MATCHES "Login failed|PIN incorrect|PIN_INCORRECT|PIN_LEN_RANGE")
+    launcher_signing_refuse("the PIN in LAUNCHER_SIGN_PIN_FILE (${LAUNCHER_SIGN_PIN_FILE}) does not log in to the token of LAUNCHER_SIGN_KEY_URI (${uri}). A token may lock itself after a few wrong PINs.")
+  elseif(output MATCHES "private key was not found|object not found|No matching token|Could not find token")
+    launcher_signing_refuse("LAUNCHER_SIGN_KEY_URI (${uri}) finds no key through LAUNCHER_SIGN_PKCS11_MODULE (${LAUNCHER_SIGN_PKCS11_MODULE}).")
+  elseif(output MATCHES "key values mismatch")
+    launcher_signing_refuse("the certificate in LAUNCHER_SIGN_CERTIFICATE (${SUBJECT}) is not the certificate of the token's key: its public key is another.")
+  else()
+    launcher_signing_refuse("signing a probe program with LAUNCHER_SIGN_KEY_URI (${uri}) failed:\n${output}")
+  endif()
+  set(SUBJECT "${SUBJECT}" PARENT_SCOPE)
+  set(CERTIFICATE_TEXT "${CERTIFICATE_TEXT}" PARENT_SCOPE)
+  set(LAUNCHER_SIGNING_KEY
+      "set(PKCS11_MODULE [==[${LAUNCHER_SIGN_PKCS11_MODULE}]==])\nset(KEY_URI [==[${uri}]==])\nset(CERTIFICATE [==[${LAUNCHER_SIGN_CERTIFICATE}]==])\nset(SECRET_FILE [==[${LAUNCHER_SIGN_PIN_FILE}]==])"
+      PARENT_SCOPE)
+endfunction()
+
+# Checks the signing options and writes DIR/parameters.cmake for cmake/sign-executable.cmake; sets
+# LAUNCHER_SIGNING_ARGS in the caller ("" when the build does not sign).
+function(launcher_prepare_signing)
+  set(pkcs12 "")
+  set(pkcs11 "")
+  foreach(option LAUNCHER_SIGN_PKCS12 LAUNCHER_SIGN_PASSWORD_FILE)
+    if(NOT "${${option}}" STREQUAL "")
+      list(APPEND pkcs12 ${option})
+    endif()
+  endforeach()
+  foreach(option LAUNCHER_SIGN_PKCS11_MODULE LAUNCHER_SIGN_KEY_URI LAUNCHER_SIGN_CERTIFICATE
+                 LAUNCHER_SIGN_PIN_FILE)
+    if(NOT "${${option}}" STREQUAL "")
+      list(APPEND pkcs11 ${option})
+    endif()
+  endforeach()
+  if(pkcs12 AND pkcs11)
+    string(REPLACE ";" ", " pkcs12 "${pkcs12}")
+    string(REPLACE ";" ", " pkcs11 "${pkcs11}")
+    launcher_signing_refuse("sign either with a .pfx file (${pkcs12}) or with a key on a token (${pkcs11}), not both.")
+  endif()
+  if(NOT pkcs12 AND NOT pkcs11)
+    if(NOT LAUNCHER_SIGN_TIMESTAMP_URL STREQUAL "")
+      launcher_signing_refuse("LAUNCHER_SIGN_TIMESTAMP_URL needs a way to sign: LAUNCHER_SIGN_PKCS11_MODULE with its key, or LAUNCHER_SIGN_PKCS12.")
+    endif()
+    set(LAUNCHER_SIGNING_ARGS "" PARENT_SCOPE)
+    return()
+  endif()
+  foreach(tool LAUNCHER_OPENSSL LAUNCHER_OSSLSIGNCODE)
+    if(NOT ${tool})
+      launcher_signing_refuse("${tool} was not found; install the Debian packages openssl and osslsigncode (and for a token, libengine-pkcs11-openssl).")
+    endif()
+  endforeach()
+  if(NOT LAUNCHER_SIGN_TIMESTAMP_URL STREQUAL "" AND NOT LAUNCHER_SIGN_TIMESTAMP_URL MATCHES "^https?://[^ \"]+$")
+    launcher_signing_refuse("LAUNCHER_SIGN_TIMESTAMP_URL must be an http or https address of an RFC 3161 timestamp server; \"${LAUNCHER_SIGN_TIMESTAMP_URL}\" is not one.")
+  endif()
+
+  set(dir ${CMAKE_BINARY_DIR}/signing)
+  file(MAKE_DIRECTORY ${dir})
+  if(pkcs12)
+    launcher_prepare_pkcs12(${dir})
+  else()
+    launcher_prepare_pkcs11(${dir})
   endif()
 
   # The signing time: fixed, unless a timestamp server gives it.
@@ -93,15 +232,14 @@ function(launcher_prepare_signing)
         launcher_signing_refuse("SOURCE_DATE_EPOCH must be a count of seconds since 1970; \"${time}\" is not.")
       endif()
     else()
-      string(REGEX MATCH "notBefore=([^\n]*)" not_before "${certificate}")
+      string(REGEX MATCH "notBefore=([^\n]*)" not_before "${CERTIFICATE_TEXT}")
       execute_process(COMMAND date -u -d "${CMAKE_MATCH_1}" +%s OUTPUT_VARIABLE time
                       OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
     endif()
   endif()
 
-  # What a signature is checked against: the certificates in the file, and the system's CAs for a
-  # certificate whose root the file does not carry.
-  launcher_pkcs12_certificates(${dir}/chain.pem)
+  # What a signature is checked against: the certificates given, and the system's CAs for a
+  # certificate whose root they do not carry.
   file(READ ${dir}/chain.pem trusted)
   if(EXISTS /etc/ssl/certs/ca-certificates.crt)
     file(READ /etc/ssl/certs/ca-certificates.crt system)
@@ -112,16 +250,20 @@ function(launcher_prepare_signing)
   # The landing page's site, for the signature's URL.
   string(REGEX REPLACE "^([Hh][Tt][Tt][Pp][Ss]://)([^/?#@]*@)?([^/?#]+).*$" "https://\\3/" site
          "${LAUNCHER_LANDING_URL}")
-  set(LAUNCHER_SIGNING_ARGS
-      -DOSSLSIGNCODE=${LAUNCHER_OSSLSIGNCODE} -DPKCS12=${LAUNCHER_SIGN_PKCS12}
-      -DPASSWORD_FILE=${LAUNCHER_SIGN_PASSWORD_FILE} -DTRUSTED=${dir}/trusted.pem
-      -DDESCRIPTION=${LAUNCHER_OUTPUT_NAME} -DSITE=${site} -DTIME=${time}
-      -DTIMESTAMP_URL=${LAUNCHER_SIGN_TIMESTAMP_URL}
-      PARENT_SCOPE)
+  # Paths and names only: no password, no PIN.
+  file(WRITE ${dir}/parameters.cmake
+       "set(OSSLSIGNCODE [==[${LAUNCHER_OSSLSIGNCODE}]==])\n"
+       "${LAUNCHER_SIGNING_KEY}\n"
+       "set(TRUSTED [==[${dir}/trusted.pem]==])\n"
+       "set(DESCRIPTION [==[${LAUNCHER_OUTPUT_NAME}]==])\n"
+       "set(SITE [==[${site}]==])\n"
+       "set(TIME [==[${time}]==])\n"
+       "set(TIMESTAMP_URL [==[${LAUNCHER_SIGN_TIMESTAMP_URL}]==])\n")
+  set(LAUNCHER_SIGNING_ARGS -DPARAMETERS=${dir}/parameters.cmake PARENT_SCOPE)
   if(time STREQUAL "")
-    message(STATUS "Signing with ${subject}, timestamped by ${LAUNCHER_SIGN_TIMESTAMP_URL}")
+    message(STATUS "Signing with ${SUBJECT}, timestamped by ${LAUNCHER_SIGN_TIMESTAMP_URL}")
   else()
-    message(STATUS "Signing with ${subject}, signing time ${time}")
+    message(STATUS "Signing with ${SUBJECT}, signing time ${time}")
   endif()
 endfunction()
 

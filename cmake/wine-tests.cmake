@@ -154,7 +154,11 @@ if(ARCH STREQUAL "i686")
   # The publisher's signed build: its refusals, its verified and repeatable signatures.
   add_test(NAME build.signed
            COMMAND ${CMAKE_SOURCE_DIR}/tests/signed-build ${CMAKE_BINARY_DIR}/signed)
-  set_tests_properties(build.signed PROPERTIES LABELS build)
+  # The same with a key on a (SoftHSM2) token, through PKCS#11; and the signature taken off again.
+  add_test(NAME build.token-signed
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/token-signed-build ${CMAKE_BINARY_DIR}/token-signed
+                   ${SHIPPED_LAUNCHER})
+  set_tests_properties(build.signed build.token-signed PROPERTIES LABELS build)
 elseif(NOT HOST_RUNS_I686)
   # No 32-bit code here: the shipped i686 launcher and report (the very files the build checks
   # of the win32 preset read) run under emulation, driven by this x86_64 harness with x86_64
