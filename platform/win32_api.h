@@ -47,12 +47,12 @@ using LPDWORD = DWORD*;
 using HANDLE = void*;
 // The handle structures under the system headers' own names, so that the host build's types are
 // Windows' types: the reserved names are Windows' choice, not ours.
-struct HKEY__;  // NOLINT(bugprone-reserved-identifier)
+struct HKEY__;  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;
-struct HWND__;  // NOLINT(bugprone-reserved-identifier)
+struct HWND__;  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 using HWND = HWND__*;
-struct HINSTANCE__;  // NOLINT(bugprone-reserved-identifier)
+struct HINSTANCE__;  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
 using HICON = HANDLE;
