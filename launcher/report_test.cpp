@@ -17,6 +17,14 @@ class ReportTest : public FakeWindowsTest {
     BrowserArgs.clear();
     return LauncherReport();
   }
+  // The report on a fresh machine where Firefox is the user's choice, as `setUp` changes it.
+  LaunchText ReportOn(const std::function<void(fake::Machine&)>& setUp) {
+    fake::Reset();
+    ForgetToolhelpBinding();
+    ChooseFirefox();
+    setUp(fake::M());
+    return Report();
+  }
   static void ChooseFirefox() {
     fake::M().SetText(HKEY_CURRENT_USER, kUserChoice, u"Progid", u"FirefoxURL");
     fake::M().SetText(HKEY_CLASSES_ROOT, u"FirefoxURL\\shell\\open\\command", u"",
@@ -73,11 +81,7 @@ TEST_F(ReportTest, VerdictNamesTheStepThatDecided) {
        u"because the Windows version could not be read."},
   };
   for (const Row& row : rows) {
-    fake::Reset();
-    ForgetToolhelpBinding();
-    ChooseFirefox();
-    row.setUp(fake::M());
-    const LaunchText report = Report();
+    const LaunchText report = ReportOn(row.setUp);
     EXPECT_NE(report.find(row.verdict), LaunchText::npos) << row.why << "\n"
                                                           << fake::Narrow(report);
     EXPECT_EQ(report.find(u"Verdict:"), report.rfind(u"Verdict:")) << row.why << ": one verdict";
@@ -154,11 +158,7 @@ TEST_F(ReportTest, TellsWhichChoiceKeyGaveTheProgIdAndWhyNotTheOther) {
        u"not exist): no browser is chosen"},
   };
   for (const Row& row : rows) {
-    fake::Reset();
-    ForgetToolhelpBinding();
-    ChooseFirefox();
-    row.setUp(fake::M());
-    const LaunchText report = Report();
+    const LaunchText report = ReportOn(row.setUp);
     EXPECT_NE(report.find(row.expected), LaunchText::npos) << row.why << "\n"
                                                            << fake::Narrow(report);
   }
