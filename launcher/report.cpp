@@ -45,12 +45,16 @@ LaunchText WindowsError(LONG error) {
 LaunchText LegacyProgId(bool& exists) {
   TRegistry registry;
   exists = registry.OpenKeyReadOnly(kUserChoiceKey);
-  if (!exists) return u"";
-  try {
-    return registry.ReadString(u"Progid");
-  } catch (const ERegistryException& failure) {
-    return u"(not text: " + failure.Message() + u")";
+  LaunchText progId;
+  if (exists) {
+    try {
+      progId = registry.ReadString(u"Progid");
+    } catch (const ERegistryException& failure) {
+      progId = u"(not text: " + failure.Message() + u")";
+    }
+    registry.CloseKey();
   }
+  return progId;
 }
 
 // Tells what the lookup meets as it goes, and keeps what explains its outcome.
@@ -219,7 +223,9 @@ namespace {
 bool MayWriteKeysForAllUsers() {
   TRegistry registry;
   registry.SetRootKey(HKEY_LOCAL_MACHINE);
-  return registry.OpenKey(u"Software\\Classes", false);
+  const bool opened = registry.OpenKey(u"Software\\Classes", false);
+  registry.CloseKey();
+  return opened;
 }
 
 LaunchText WithoutQuotes(LaunchText path) {

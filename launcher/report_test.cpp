@@ -1,5 +1,6 @@
 #include "launcher/report.h"
 
+#include "launcher/browser_lookup.h"
 #include "launcher/launch_state.h"
 #include "tests/fake_windows/fake_test.h"
 
@@ -161,6 +162,13 @@ TEST_F(ReportTest, TellsWhichChoiceKeyGaveTheProgIdAndWhyNotTheOther) {
     const LaunchText report = ReportOn(row.setUp);
     EXPECT_NE(report.find(row.expected), LaunchText::npos) << row.why << "\n"
                                                            << fake::Narrow(report);
+    // What the report reads beside the lookup, it closes: it leaves open what the lookup leaves.
+    const std::size_t afterReport = fake::M().OpenRegistryHandles();
+    fake::Reset();
+    ChooseFirefox();
+    row.setUp(fake::M());
+    FindDefaultBrowser();
+    EXPECT_EQ(afterReport, fake::M().OpenRegistryHandles()) << row.why;
   }
 }
 
