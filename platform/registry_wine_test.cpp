@@ -38,10 +38,14 @@ class RegistryOnWindows : public ::testing::Test {
   HKEY key_ = nullptr;
 };
 
-TEST_F(RegistryOnWindows, ReadOnlyKeyExistsButDoesNotOpen) {
+TEST_F(RegistryOnWindows, ReadOnlyKeyExistsDoesNotOpenWithFullRightsButOpensForReading) {
   HKEY readOnly = nullptr;
   ASSERT_EQ(RegCreateKeyExW(key_, L"ReadOnly", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &readOnly,
                             nullptr),
+            ERROR_SUCCESS);
+  const wchar_t progId[] = L"MSEdgeHTM";
+  ASSERT_EQ(RegSetValueExW(readOnly, L"ProgId", 0, REG_SZ, reinterpret_cast<const BYTE*>(progId),
+                           sizeof progId),
             ERROR_SUCCESS);
   RegCloseKey(readOnly);
   ASSERT_TRUE(RestrictKeyToRead(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\ReadOnly"));
@@ -54,7 +58,16 @@ TEST_F(RegistryOnWindows, ReadOnlyKeyExistsButDoesNotOpen) {
   EXPECT_EQ(registry.LastError(), ERROR_ACCESS_DENIED);
   EXPECT_EQ(registry.CurrentKey(), open);
   EXPECT_EQ(registry.CurrentPath(), LaunchText(u"Software\\WgameLauncherTests\\Registry"));
+
+  // Opened for reading only, the same key opens, becomes the open key, and its values read.
+  ASSERT_TRUE(registry.OpenKeyReadOnly(u"ReadOnly"));
+  EXPECT_NE(registry.CurrentKey(), open);
+  EXPECT_EQ(registry.CurrentPath(),
+            LaunchText(u"Software\\WgameLauncherTests\\Registry\\ReadOnly"));
+  EXPECT_EQ(registry.ReadString(u"ProgId"), LaunchText(u"MSEdgeHTM"));
   registry.CloseKey();
+  EXPECT_FALSE(registry.OpenKeyReadOnly(kTestPath + u"\\Missing"));
+  EXPECT_EQ(registry.LastError(), ERROR_FILE_NOT_FOUND);
 
   EXPECT_TRUE(LiftKeyRestriction(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\ReadOnly"));
 }
