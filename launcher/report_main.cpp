@@ -45,11 +45,11 @@ LaunchText ProgramFolder() {
   return folder;
 }
 
+// A function of a system DLL the report may find loaded, or null.
 template <typename Fn>
-Fn Bind(const char16_t* module, const char* name) {
+Fn BindIfLoaded(const char16_t* module, const char* name) {
   const HMODULE handle = GetModuleHandleW(Wide(module));
-  if (handle == nullptr) return nullptr;
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name)));
+  return handle != nullptr ? BindByName<Fn>(handle, name) : nullptr;
 }
 
 // Bound by name: ntdll exports RtlGetVersion from Windows XP on, and it does not lie about the
@@ -57,7 +57,7 @@ Fn Bind(const char16_t* module, const char* name) {
 RealWindowsVersion QueryRealVersion() {
   using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
   RealWindowsVersion real;
-  const auto rtlGetVersion = Bind<RtlGetVersionFn>(u"ntdll.dll", "RtlGetVersion");
+  const auto rtlGetVersion = BindIfLoaded<RtlGetVersionFn>(u"ntdll.dll", "RtlGetVersion");
   if (rtlGetVersion == nullptr) return real;
   OSVERSIONINFOW info = {};
   info.dwOSVersionInfoSize = sizeof info;
@@ -81,7 +81,8 @@ bool ShouldWaitForEnter() {
   const bool atOrigin = GetConsoleScreenBufferInfo(out, &screen) &&
                         screen.dwCursorPosition.X == 0 && screen.dwCursorPosition.Y == 0;
   using GetConsoleProcessListFn = DWORD(WINAPI*)(LPDWORD, DWORD);
-  const auto processList = Bind<GetConsoleProcessListFn>(u"kernel32.dll", "GetConsoleProcessList");
+  const auto processList =
+      BindIfLoaded<GetConsoleProcessListFn>(u"kernel32.dll", "GetConsoleProcessList");
   DWORD ids[4] = {};
   const DWORD processes = processList != nullptr ? processList(ids, 4) : 0;
   return WaitsForEnter(true, processes, atOrigin);

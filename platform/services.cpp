@@ -6,12 +6,6 @@ namespace {
 
 const char16_t kKernel32[] = u"kernel32.dll";
 
-template <typename Fn>
-Fn Bind(HMODULE module, const char* name) {
-  // Through the generic function pointer type, which every compiler lets us convert from.
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
 }  // namespace
 
 bool QueryOsMajorVersion(DWORD& major) {
@@ -46,9 +40,10 @@ void RestrictDllSearchToSystem() {
   if (kernel32 == nullptr) return;
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
-  const auto setDefault = Bind<SetDefaultDllDirectoriesFn>(kernel32, "SetDefaultDllDirectories");
+  const auto setDefault =
+      BindByName<SetDefaultDllDirectoriesFn>(kernel32, "SetDefaultDllDirectories");
   if (setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
-  const auto setDirectory = Bind<SetDllDirectoryFn>(kernel32, "SetDllDirectoryW");
+  const auto setDirectory = BindByName<SetDllDirectoryFn>(kernel32, "SetDllDirectoryW");
   if (setDirectory != nullptr) setDirectory(Wide(u""));
 }
 
@@ -76,9 +71,10 @@ bool ToolhelpAvailable() {
   if (binding.kernel32 == nullptr) {
     binding.kernel32 = GetModuleHandleW(Wide(kKernel32));
     if (binding.kernel32 != nullptr) {
-      binding.createSnapshot = Bind<CreateSnapshotFn>(binding.kernel32, "CreateToolhelp32Snapshot");
-      binding.processFirst = Bind<ProcessWalkFn>(binding.kernel32, "Process32FirstW");
-      binding.processNext = Bind<ProcessWalkFn>(binding.kernel32, "Process32NextW");
+      binding.createSnapshot =
+          BindByName<CreateSnapshotFn>(binding.kernel32, "CreateToolhelp32Snapshot");
+      binding.processFirst = BindByName<ProcessWalkFn>(binding.kernel32, "Process32FirstW");
+      binding.processNext = BindByName<ProcessWalkFn>(binding.kernel32, "Process32NextW");
     }
   }
   return binding.kernel32 != nullptr && binding.createSnapshot != nullptr;

@@ -4,6 +4,15 @@
 
 #include "platform/launch_text.h"
 
+// The function `name` of `module` as a function of type Fn, looked up at run time: what the
+// oldest systems lack is bound by name, never imported. Null when `module` lacks it; `module`
+// itself must not be null (that would look in the program's own file).
+template <typename Fn>
+Fn BindByName(HMODULE module, const char* name) {
+  // Through the generic function pointer type, which every compiler lets us convert from.
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 // The Windows major version from GetVersionExW; false when the query fails.
 bool QueryOsMajorVersion(DWORD& major);
 
