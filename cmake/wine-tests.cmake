@@ -77,6 +77,8 @@ add_wine_test(platform_tests LABEL wine SOURCES
   platform/services_wine_test.cpp
   platform/text_wine_test.cpp
   platform/registry_wine_test.cpp
+  platform/windows2000_floor.cpp
+  platform/windows2000_floor_wine_test.cpp
 )
 
 # End-to-end scenarios: the real launcher under Wine with stand-in programs.
@@ -173,9 +175,15 @@ elseif(NOT HOST_RUNS_I686)
            COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-emulated ${LAUNCHER_SHIPPED_I686_DIR}
                    $<TARGET_FILE:e2e_tests>
                    --gtest_filter=ReportScenario.NewRoute:ReportScenario.BrowserAlreadyRunning:BrowserScenario.OldSystemsRouteReadsTheClassCommandLowerCased:BrowserScenario.NonTextProgidIsCaughtAndTheAddressGoesToTheShell)
+  # The platform tests of the i686 test build, for the 32-bit layout of the system's process
+  # information and the Windows 2000 floor's thread-id fallback, which exists for i686 alone.
+  add_test(NAME emulated.i686.platform_tests
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-emulated ${LAUNCHER_SHIPPED_I686_DIR}
+                   ${LAUNCHER_SHIPPED_I686_DIR}/platform_tests.exe --gtest_brief=1)
   # Their own prefix (wineprefix-emulated), made once emulation is there. Serial: they take a
   # whole core, which the timed tests must not lose.
-  set_tests_properties(emulated.i686.e2e_tests PROPERTIES LABELS "emulated;i686"
+  set_tests_properties(emulated.i686.e2e_tests emulated.i686.platform_tests PROPERTIES
+                       LABELS "emulated;i686"
                        ENVIRONMENT WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-emulated
                        RUN_SERIAL TRUE SKIP_RETURN_CODE 77 TIMEOUT 600)
 endif()

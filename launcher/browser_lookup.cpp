@@ -47,14 +47,21 @@ void Split(const LaunchText& command, LookupObserver& observer) {
   SplitBrowserCommand(command);
 }
 
+// The choice keys are opened for reading only: the launcher never writes them, and Windows guards
+// them against writing (a deny entry in their security, and since 2024 a driver that refuses
+// write access to the http choice to programs Microsoft did not sign). Asking for write rights
+// would turn a readable choice into "no browser".
+bool OpenChoiceKey(TRegistry& registry, const char16_t* key, LookupObserver& observer) {
+  const bool opened = registry.OpenKeyReadOnly(key);
+  observer.ChoiceKeyTried(key, opened, opened ? 0 : registry.LastError());
+  return opened;
+}
+
 // Windows 11 since 24H2 keeps the user's choice here, and Settings writes only this key, so the
-// legacy key can name a browser the user has left. Opened for reading only: the launcher never
-// writes it, and a key Windows guards against writing must not hide the choice. Whatever goes
-// wrong here leaves the lookup as it was without this key: "" sends it to the legacy key.
+// legacy key can name a browser the user has left. Whatever goes wrong here leaves the lookup as
+// it was without this key: "" sends it to the legacy key.
 LaunchText ReadLatestProgId(TRegistry& registry, LookupObserver& observer) {
-  const bool opened = registry.OpenKeyReadOnly(kUserChoiceLatestKey);
-  observer.LatestKeyTried(opened, opened ? 0 : registry.LastError());
-  if (!opened) return u"";
+  if (!OpenChoiceKey(registry, kUserChoiceLatestKey, observer)) return u"";
   LaunchText progId;
   try {
     progId = ReadText(registry, u"ProgId", observer);
@@ -70,12 +77,17 @@ void ReadUserChoiceCommand(TRegistry& registry, LookupObserver& observer) {
   registry.SetRootKey(HKEY_CURRENT_USER);
   LaunchText progId = ReadLatestProgId(registry, observer);
   if (progId.empty()) {
-    if (!OpenExistingKey(registry, kUserChoiceKey, observer)) return;
+    if (!OpenChoiceKey(registry, kUserChoiceKey, observer)) return;
     progId = ReadText(registry, u"Progid", observer);
     registry.CloseKey();
   }
   registry.SetRootKey(HKEY_CLASSES_ROOT);
-  // An empty ProgId makes this an absolute key name below the root; it is normally absent.
+  // Unlike the choice keys, the command key must open with full rights: that is what decides
+  // whether the launcher starts the browser and waits. A browser installed for all users (Edge
+  // always) keeps its command where a standard user may not write, and takes the shell's route:
+  // Edge keeps background processes running after its last window closes, and a wait for it
+  // would not end. An empty ProgId makes this an absolute key name below the root; it is normally
+  // absent.
   if (OpenExistingKey(registry, progId + kOpenCommandKey, observer)) {
     Split(ReadText(registry, u"", observer), observer);
   }

@@ -13,8 +13,9 @@ class LookupObserver {
   // (`error` is the code of that second open; 0 when it opened or was not tried).
   virtual void KeyTried(HKEY /*root*/, const LaunchText& /*name*/, bool /*readable*/,
                         bool /*opened*/, LONG /*error*/) {}
-  // The newer choice key, opened for reading only: whether it opened, and the error when not.
-  virtual void LatestKeyTried(bool /*opened*/, LONG /*error*/) {}
+  // A choice key below HKEY_CURRENT_USER (kUserChoiceLatestKey or kUserChoiceKey), opened for
+  // reading only: whether it opened, and the error when not.
+  virtual void ChoiceKeyTried(const char16_t* /*key*/, bool /*opened*/, LONG /*error*/) {}
   // Its "ProgId" could not be read as text; the lookup goes on with the legacy key.
   virtual void LatestValueFailed(const LaunchText& /*message*/) {}
   // A text value as read from the open key ("" names the default value).
@@ -30,7 +31,7 @@ class LookupObserver {
 
 // Below HKEY_CURRENT_USER: the user's choice of handler for http links. Windows 11 since 24H2
 // keeps it in the newer key's value "ProgId"; older Windows, and machines never changed since, in
-// the legacy key's value "Progid".
+// the legacy key's value "Progid". The launcher opens both for reading only.
 extern const char16_t kUserChoiceLatestKey[];
 extern const char16_t kUserChoiceKey[];
 

@@ -50,6 +50,7 @@ struct LookupCase {
   DWORD major = 6;
   bool versionFails = false;
   bool userChoice = true;
+  DWORD userChoiceGrant = KEY_ALL_ACCESS;
   bool latest = false;  // the newer key, with the rights the user has on it
   DWORD latestGrant = KEY_READ;
   DWORD latestType = REG_SZ;  // REG_NONE: the key without a value
@@ -73,6 +74,10 @@ struct LookupCase {
   }
   LookupCase& NoUserChoice() {
     userChoice = false;
+    return *this;
+  }
+  LookupCase& UserChoiceGrant(DWORD grant) {
+    userChoiceGrant = grant;
     return *this;
   }
   LookupCase& Latest(DWORD type, std::vector<BYTE> bytes, DWORD grant = KEY_READ) {
@@ -116,7 +121,10 @@ void RunLookupCases(const LookupCase (&cases)[N]) {
     fake::Machine& m = fake::M();
     m.majorVersion = c.major;
     m.versionFails = c.versionFails;
-    if (c.userChoice) m.SetValue(HKEY_CURRENT_USER, kUserChoice, u"Progid", c.progIdType, c.progId);
+    if (c.userChoice) {
+      m.SetValue(HKEY_CURRENT_USER, kUserChoice, u"Progid", c.progIdType, c.progId);
+      m.Key(HKEY_CURRENT_USER, kUserChoice).granted = c.userChoiceGrant;
+    }
     if (c.latest) {
       fake::RegKey& latestKey = m.Key(HKEY_CURRENT_USER, kLatest);
       latestKey.granted = c.latestGrant;
@@ -135,7 +143,9 @@ void RunLookupCases(const LookupCase (&cases)[N]) {
     EXPECT_EQ(BrowserArgs, c.args) << c.why;
     EXPECT_LE(m.OpenRegistryHandles(), 1u) << c.why << ": only the last key stays open";
     for (const fake::RegOpenCall& call : m.regOpens) {
-      if (call.subKey == kLatest) EXPECT_EQ(call.desired, 0x00020009u) << c.why;
+      if (call.subKey == kLatest || call.subKey == kUserChoice) {
+        EXPECT_EQ(call.desired, 0x00020009u) << c.why << ": a choice key is only read";
+      }
     }
   }
 }
@@ -245,7 +255,30 @@ TEST_F(BrowserLookupTest, NewerChoiceKeyFirstAndTheLegacyKeyAsItsFallback) {
   }
 }
 
-TEST_F(BrowserLookupTest, ProbesWithReadRightsAndOpensWithFullRights) {
+// Windows guards the choice keys against writing; the command key still needs full rights, which
+// decide whether the launcher waits.
+TEST_F(BrowserLookupTest, LegacyChoiceKeyTheUserMayOnlyRead) {
+  const DWORD readOnly = KEY_READ;
+  const LookupCase cases[] = {
+      Case("read-only legacy key: its browser is found").UserChoiceGrant(readOnly),
+      Case("read-only legacy key, read-only command key: nothing, the shell's route")
+          .UserChoiceGrant(readOnly)
+          .CommandKey(u"FirefoxURL\\shell\\open\\command", KEY_READ)
+          .ExpectNothing(),
+      Case("legacy key not even readable: nothing").UserChoiceGrant(0).ExpectNothing(),
+      Case("read-only legacy key, non-text Progid: the lookup ends")
+          .UserChoiceGrant(readOnly)
+          .ProgId(REG_DWORD, {1, 0, 0, 0})
+          .ExpectNothing(),
+      Case("read-only legacy key, empty Progid flows on")
+          .UserChoiceGrant(readOnly)
+          .ProgId(REG_SZ, Utf16(u""))
+          .CommandKey(u"shell\\open\\command"),
+  };
+  RunLookupCases(cases);
+}
+
+TEST_F(BrowserLookupTest, ChoiceKeysOpenForReadingOnlyAndTheCommandKeyWithFullRights) {
   machine.SetText(HKEY_CURRENT_USER, kUserChoice, u"Progid", u"ChromeHTML");
   machine.SetText(HKEY_CLASSES_ROOT, u"ChromeHTML\\shell\\open\\command", u"",
                   u"\"C:\\Chrome\\chrome.exe\" --single-argument %1");
@@ -256,7 +289,6 @@ TEST_F(BrowserLookupTest, ProbesWithReadRightsAndOpensWithFullRights) {
   const std::vector<std::pair<LaunchText, DWORD>> expected{
       {kLatest, 0x00020009u},
       {kUserChoice, 0x00020009u},
-      {kUserChoice, static_cast<DWORD>(KEY_ALL_ACCESS)},
       {u"ChromeHTML\\shell\\open\\command", 0x00020009u},
       {u"ChromeHTML\\shell\\open\\command", static_cast<DWORD>(KEY_ALL_ACCESS)},
   };

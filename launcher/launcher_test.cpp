@@ -121,7 +121,7 @@ TEST_F(LauncherTest, AddressGoesIntoTheBrowsersOwnCommandTemplate) {
   };
   for (const Row& row : rows) {
     fake::Reset();
-    ForgetToolhelpBinding();
+    ForgetProcessBindings();
     RegisterBrowser(fake::M(), kBrowser + row.templateArgs);
     fake::M().onStart[kBrowser] = fake::StartBehaviour::Spawn(u"browser.exe", 10);
     EXPECT_EQ(Run(), 0u);

@@ -77,16 +77,31 @@ class LookupNarrator final : public LookupObserver {
     }
   }
 
-  void LatestKeyTried(bool opened, LONG error) override {
-    readingLatest_ = true;
+  void ChoiceKeyTried(const char16_t* key, bool opened, LONG error) override {
+    const bool latest = TextEquals(key, kUserChoiceLatestKey);
+    readingLatest_ = latest && opened;
+    if (!latest) {
+      Line(u"UserChoiceLatest gives no ProgId (" + latestWhy_ +
+           u"), so the launcher reads UserChoice, as on Windows before 11 24H2.");
+    }
+    const LaunchText name = KeyName(HKEY_CURRENT_USER, key);
     if (opened) {
-      Line(u"Key " + KeyName(HKEY_CURRENT_USER, kUserChoiceLatestKey) +
-           u": exists, and opens for reading (the launcher only reads this key).");
+      Line(u"Key " + name + u": exists, and opens for reading (the launcher only reads this key).");
+      if (!latest) TellWriteGuard(key);
+      return;
+    }
+    const LaunchText why = error == ERROR_FILE_NOT_FOUND ? LaunchText(u"the key does not exist")
+                                                         : u"the key does not open for reading (" +
+                                                               WindowsError(error) + u")";
+    Line(u"Key " + name + u": " + why + u".");
+    if (latest) {
+      latestWhy_ = why;
     } else {
-      latestWhy_ = error == ERROR_FILE_NOT_FOUND
-                       ? u"the key does not exist"
-                       : u"the key does not open for reading (" + WindowsError(error) + u")";
-      Line(u"Key " + KeyName(HKEY_CURRENT_USER, kUserChoiceLatestKey) + u": " + latestWhy_ + u".");
+      legacyFailed_ = true;
+      legacyWhy_ =
+          error == ERROR_FILE_NOT_FOUND
+              ? LaunchText(u"there is no UserChoice key")
+              : u"the UserChoice key does not open for reading (" + WindowsError(error) + u")";
     }
   }
 
@@ -100,11 +115,7 @@ class LookupNarrator final : public LookupObserver {
                 LONG error) override {
     readingLatest_ = false;
     lastKey_ = KeyName(root, name);
-    lastKeyIsUserChoice_ = root == HKEY_CURRENT_USER && TextEquals(name, kUserChoiceKey);
-    if (lastKeyIsUserChoice_) {
-      Line(u"UserChoiceLatest gives no ProgId (" + latestWhy_ +
-           u"), so the launcher reads UserChoice, as on Windows before 11 24H2.");
-    } else if (root == HKEY_CLASSES_ROOT && newRoute_ && !latestProgId_.empty()) {
+    if (root == HKEY_CLASSES_ROOT && newRoute_ && !latestProgId_.empty()) {
       Line(WhyNotTheLegacyKey(latestProgId_));
     }
     lastReadable_ = readable;
@@ -152,11 +163,11 @@ class LookupNarrator final : public LookupObserver {
   LaunchText WhyNoBrowser() const {
     if (!versionAnswered_) return u"the Windows version could not be read";
     if (!failure_.empty()) return u"a registry value could not be read (" + failure_ + u")";
+    if (legacyFailed_) {
+      return legacyWhy_ + u", and UserChoiceLatest gives no ProgId (" + latestWhy_ +
+             u"): no browser is chosen for http links for this user";
+    }
     if (keys_ > 0 && !lastOpened_) {
-      if (lastKeyIsUserChoice_ && !lastReadable_) {
-        return u"there is no UserChoice key, and UserChoiceLatest gives no ProgId (" + latestWhy_ +
-               u"): no browser is chosen for http links for this user";
-      }
       if (!lastReadable_) return u"the key " + lastKey_ + u" does not exist";
       return u"the key " + lastKey_ + u" does not open with full rights (" +
              WindowsError(lastError_) + u"), as with a browser installed for all users";
@@ -172,6 +183,19 @@ class LookupNarrator final : public LookupObserver {
 
  private:
   void Line(const LaunchText& text) { out_ += text + u"\r\n"; }
+
+  // Windows guards the choice against writing; the launcher, which only reads it, is not held
+  // back by that, but support should know the guard is there.
+  void TellWriteGuard(const char16_t* key) {
+    TRegistry probe;
+    if (probe.OpenKey(key, false)) {
+      probe.CloseKey();
+      return;
+    }
+    Line(u"It does not open with full rights (" + WindowsError(probe.LastError()) +
+         u"): Windows guards the user's choice against writing (the key's security, or the "
+         u"UserChoice Protection Driver). The launcher only reads it, so it reads it anyway.");
+  }
 
   // The newer key gave the ProgId, so the lookup never looked at the legacy one: what it holds.
   static LaunchText WhyNotTheLegacyKey(const LaunchText& latestProgId) {
@@ -197,8 +221,9 @@ class LookupNarrator final : public LookupObserver {
   LaunchText latestProgId_;
   LaunchText latestWhy_;  // why the newer key gave no ProgId
   int keys_ = 0;
+  bool legacyFailed_ = false;
+  LaunchText legacyWhy_;  // why the legacy key gave nothing
   LaunchText lastKey_;
-  bool lastKeyIsUserChoice_ = false;
   bool lastReadable_ = false;
   bool lastOpened_ = false;
   LONG lastError_ = 0;
@@ -275,11 +300,24 @@ LaunchText LauncherReport(const RealWindowsVersion& real) {
     watched = WatchedImageNameFor(BrowserExe);
     line(u"Watched image name: " + Shown(watched) +
          u" (the wait goes on while any process's image name contains it)");
-    const std::vector<LaunchText> running = RunningProcessesMatching(watched);
-    line(running.empty() ? LaunchText(u"Running now: none.")
-                         : u"Running now: " + Joined(running) +
+    std::vector<LaunchText> counted;
+    std::vector<LaunchText> elsewhere;
+    for (const MatchingProcess& process : RunningProcessesMatching(watched)) {
+      if (process.counts) {
+        counted.push_back(process.image);
+      } else {
+        elsewhere.push_back(process.image + u" (session " + Decimal(process.session) + u")");
+      }
+    }
+    line(counted.empty() ? LaunchText(u"Running now: none.")
+                         : u"Running now: " + Joined(counted) +
                                u". A browser that is already open keeps the wait going until it "
                                u"is closed too.");
+    if (!elsewhere.empty()) {
+      line(u"Running in other sessions, not counted: " + Joined(elsewhere) +
+           u". These belong to another user signed in on this PC (or over Remote Desktop); only "
+           u"the processes of the player's own session keep the wait going.");
+    }
   }
 
   for (const char16_t* item : {kGameShortcut, kGameInternetShortcut, kCompanion}) {

@@ -21,10 +21,14 @@ class ReportTest : public FakeWindowsTest {
   // The report on a fresh machine where Firefox is the user's choice, as `setUp` changes it.
   LaunchText ReportOn(const std::function<void(fake::Machine&)>& setUp) {
     fake::Reset();
-    ForgetToolhelpBinding();
+    ForgetProcessBindings();
     ChooseFirefox();
     setUp(fake::M());
     return Report();
+  }
+  static void RemoveUserChoice(fake::Machine& m) {
+    m.Key(HKEY_CURRENT_USER, kUserChoice.substr(0, kUserChoice.rfind(u'\\')))
+        .subkeys.erase(u"UserChoice");
   }
   static void ChooseFirefox() {
     fake::M().SetText(HKEY_CURRENT_USER, kUserChoice, u"Progid", u"FirefoxURL");
@@ -52,8 +56,16 @@ TEST_F(ReportTest, VerdictNamesTheStepThatDecided) {
        u"Verdict: hands the address to the shell and does not wait, because the key "
        u"HKEY_CLASSES_ROOT\\FirefoxURL\\shell\\open\\command does not open with full rights "
        u"(error 5, access denied)"},
-      {"no UserChoice", [](fake::Machine& m) { m.Key(HKEY_CURRENT_USER, kUserChoice).granted = 0; },
-       u"because there is no UserChoice key"},
+      {"no UserChoice", RemoveUserChoice, u"because there is no UserChoice key"},
+      {"UserChoice not readable",
+       [](fake::Machine& m) { m.Key(HKEY_CURRENT_USER, kUserChoice).granted = 0; },
+       u"because the UserChoice key does not open for reading (error 5, access denied)"},
+      {"UserChoice guarded against writing",
+       [](fake::Machine& m) {
+         m.AddFile(kFirefox);
+         m.Key(HKEY_CURRENT_USER, kUserChoice).granted = KEY_READ;
+       },
+       u"Verdict: starts \"C:\\Firefox\\firefox.exe\" and waits until no firefox.exe is running."},
       {"unquoted command",
        [](fake::Machine& m) {
          m.SetText(HKEY_CLASSES_ROOT, u"FirefoxURL\\shell\\open\\command", u"", kFirefox + u" %1");
@@ -101,8 +113,8 @@ TEST_F(ReportTest, TellsTheKeysTheCommandAndTheRunningBrowser) {
   const LaunchText report = Report();
   for (const LaunchText& expected : {
            LaunchText(u"Key HKEY_CURRENT_USER\\" + kUserChoice +
-                      u": exists, and opens with full "
-                      u"rights.\r\n"),
+                      u": exists, and opens for reading (the launcher only reads this key).\r\n"
+                      u"UserChoice ProgId"),
            LaunchText(u"UserChoice ProgId: FirefoxURL\r\n"),
            LaunchText(u"Command as stored: \"C:\\Firefox\\firefox.exe\" -osint -url \"%1\"\r\n"),
            LaunchText(u"BrowserArgs after the split:  -osint -url \"%1\"\r\n"),
@@ -117,6 +129,30 @@ TEST_F(ReportTest, TellsTheKeysTheCommandAndTheRunningBrowser) {
                                                        << fake::Narrow(report);
   }
   EXPECT_EQ(machine.OpenSnapshots(), 0u);
+}
+
+// Support must see what the launcher itself cannot: a guard on the choice key, and browsers of
+// other users signed in on the same PC.
+TEST_F(ReportTest, TellsAGuardedChoiceKeyAndBrowsersOfOtherSessions) {
+  ChooseFirefox();
+  machine.Key(HKEY_CURRENT_USER, kUserChoice).granted = KEY_READ;
+  machine.AddFile(kFirefox);
+  machine.AddOtherUsersProcess(u"FIREFOX.EXE", 2);
+  machine.AddProcess(u"firefox.exe");
+  machine.AddOtherUsersProcess(u"firefox.exe", 3);
+  const LaunchText report = Report();
+  for (const LaunchText& expected : {
+           LaunchText(u"It does not open with full rights (error 5, access denied): Windows guards "
+                      u"the user's choice against writing"),
+           LaunchText(u"Running now: firefox.exe. A browser"),
+           LaunchText(u"Running in other sessions, not counted: FIREFOX.EXE (session 2), "
+                      u"firefox.exe (session 3)."),
+           LaunchText(u"Verdict: starts \"C:\\Firefox\\firefox.exe\" and waits"),
+       }) {
+    EXPECT_NE(report.find(expected), LaunchText::npos) << fake::Narrow(expected) << "\n"
+                                                       << fake::Narrow(report);
+  }
+  EXPECT_EQ(machine.OpenRegistryHandles(), 1u) << "the report's own probe is closed";
 }
 
 // Support must see which of the two choice keys decided, and why the other did not.
@@ -134,7 +170,7 @@ TEST_F(ReportTest, TellsWhichChoiceKeyGaveTheProgIdAndWhyNotTheOther) {
       {"the newer key alone",
        [&](fake::Machine& m) {
          m.SetText(HKEY_CURRENT_USER, latest, u"ProgId", u"MSEdgeHTM");
-         m.Key(HKEY_CURRENT_USER, kUserChoice).granted = 0;
+         RemoveUserChoice(m);
        },
        u"does not read UserChoice (which does not exist here)."},
       {"no newer key", [](fake::Machine&) {},
@@ -154,7 +190,7 @@ TEST_F(ReportTest, TellsWhichChoiceKeyGaveTheProgIdAndWhyNotTheOther) {
          m.SetValue(HKEY_CURRENT_USER, latest, u"ProgId", REG_DWORD, {1, 0, 0, 0});
        },
        u"(its ProgId is not text (Invalid data type for 'ProgId')), so the launcher reads"},
-      {"neither key", [](fake::Machine& m) { m.Key(HKEY_CURRENT_USER, kUserChoice).granted = 0; },
+      {"neither key", RemoveUserChoice,
        u"because there is no UserChoice key, and UserChoiceLatest gives no ProgId (the key does "
        u"not exist): no browser is chosen"},
   };

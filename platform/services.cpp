@@ -1,10 +1,15 @@
 #include "platform/services.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
+
+#include "platform/system_process_information.h"
 
 namespace {
 
 const char16_t kKernel32[] = u"kernel32.dll";
+const char16_t kNtdll[] = u"ntdll.dll";
 
 }  // namespace
 
@@ -97,6 +102,104 @@ BOOL ToolhelpProcessNext(HANDLE snapshot, PROCESSENTRY32W* entry) {
   return binding.processNext(snapshot, entry);
 }
 
-void ForgetToolhelpBinding() {
+namespace {
+
+using ProcessIdToSessionIdFn = BOOL(WINAPI*)(DWORD, DWORD*);
+
+struct SessionBinding {
+  bool looked = false;
+  ProcessIdToSessionIdFn processIdToSessionId = nullptr;
+  NtQuerySystemInformationFn querySystemInformation = nullptr;
+};
+
+SessionBinding sessionBinding;
+
+// The size of the buffer that last held the system's process information, so that a poll rarely
+// asks twice. It grows with the number of processes and threads, up to a bound.
+const ULONG kFirstSessionListSize = 64 * 1024;
+ULONG sessionListSize = kFirstSessionListSize;
+const ULONG kSessionListLimit = 64 * 1024 * 1024;
+
+// kernel32 and ntdll are in every process: nothing is loaded.
+const SessionBinding& BoundSessionFunctions() {
+  if (!sessionBinding.looked) {
+    sessionBinding.looked = true;
+    if (const HMODULE kernel32 = GetModuleHandleW(Wide(kKernel32))) {
+      sessionBinding.processIdToSessionId =
+          BindByName<ProcessIdToSessionIdFn>(kernel32, "ProcessIdToSessionId");
+    }
+    if (const HMODULE ntdll = GetModuleHandleW(Wide(kNtdll))) {
+      sessionBinding.querySystemInformation =
+          BindByName<NtQuerySystemInformationFn>(ntdll, "NtQuerySystemInformation");
+    }
+  }
+  return sessionBinding;
+}
+
+// The entries of `buffer`, whose first `length` bytes Windows filled. Each entry is read whole or
+// not at all, and a next-entry offset that leads past the end ends the walk.
+void ParseSessionList(const std::vector<BYTE>& buffer, std::size_t length,
+                      std::vector<std::pair<DWORD, DWORD>>& sessions) {
+  std::size_t offset = 0;
+  while (length - offset >= sizeof(SystemProcessEntry)) {
+    SystemProcessEntry entry;
+    std::memcpy(&entry, buffer.data() + offset, sizeof entry);
+    sessions.emplace_back(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry.UniqueProcessId)),
+                          entry.SessionId);
+    if (entry.NextEntryOffset == 0 || entry.NextEntryOffset > length - offset) break;
+    offset += entry.NextEntryOffset;
+  }
+}
+
+}  // namespace
+
+bool ReadSystemSessionList(std::vector<std::pair<DWORD, DWORD>>& sessions) {
+  const NtQuerySystemInformationFn query = BoundSessionFunctions().querySystemInformation;
+  if (query == nullptr) return false;
+  try {
+    for (ULONG size = sessionListSize; size <= kSessionListLimit;) {
+      std::vector<BYTE> buffer(size);
+      ULONG returned = 0;
+      const LONG status = query(kSystemProcessInformation, buffer.data(), size, &returned);
+      if (status == kStatusInfoLengthMismatch || status == kStatusBufferTooSmall) {
+        // Older systems leave `returned` at 0; newer ones say what was needed at that moment, and
+        // more processes may start before the next try.
+        size = std::max(size * 2, returned + returned / 4);
+        continue;
+      }
+      if (status != 0) return false;
+      sessionListSize = size;
+      sessions.clear();
+      ParseSessionList(buffer, returned != 0 && returned <= size ? returned : size, sessions);
+      return true;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  return false;
+}
+
+SessionAnswer ProcessSessions::SessionOf(DWORD processId, DWORD& session) {
+  const ProcessIdToSessionIdFn idToSession = BoundSessionFunctions().processIdToSessionId;
+  DWORD answer = 0;
+  if (idToSession != nullptr && idToSession(processId, &answer)) {
+    session = answer;
+    return SessionAnswer::kKnown;
+  }
+  if (list_ == List::kNotRead) {
+    list_ = ReadSystemSessionList(sessions_) ? List::kRead : List::kUnreadable;
+  }
+  if (list_ == List::kUnreadable) return SessionAnswer::kUnknown;
+  for (const std::pair<DWORD, DWORD>& entry : sessions_) {
+    if (entry.first == processId) {
+      session = entry.second;
+      return SessionAnswer::kKnown;
+    }
+  }
+  return SessionAnswer::kEnded;
+}
+
+void ForgetProcessBindings() {
   binding = ToolhelpBinding{};
+  sessionBinding = SessionBinding{};
+  sessionListSize = kFirstSessionListSize;
 }

@@ -2,6 +2,10 @@
 // behaviour the logic relies on.
 #pragma once
 
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 #include "platform/launch_text.h"
 
 // The function `name` of `module` as a function of type Fn, looked up at run time: what the
@@ -35,5 +39,34 @@ HANDLE ToolhelpCreateSnapshot(DWORD flags, DWORD processId);
 BOOL ToolhelpProcessFirst(HANDLE snapshot, PROCESSENTRY32W* entry);
 BOOL ToolhelpProcessNext(HANDLE snapshot, PROCESSENTRY32W* entry);
 
-// Forgets the binding, so that the next use looks the functions up again. For tests.
-void ForgetToolhelpBinding();
+// What Windows tells of the session a process runs in.
+enum class SessionAnswer : std::uint8_t {
+  kKnown,    // the session is known
+  kEnded,    // the system's process information, read after the caller's look, no longer holds the
+             // process: it has ended
+  kUnknown,  // this Windows tells nothing (no session functions, or the information unreadable)
+};
+
+// The sessions of processes, asked during one look at the process list (an object per look).
+// Another user signed in on the same PC (fast user switching) or over Remote Desktop runs in
+// another session, and their processes are in the same process list. ProcessIdToSessionId answers
+// cheaply but opens the process, which another user's process does not allow; for those the
+// system's process information (ntdll's NtQuerySystemInformation), read at most once per object,
+// gives every process's session without opening any. Both are bound by name.
+class ProcessSessions {
+ public:
+  // The session of `processId`; `session` is set only for kKnown.
+  SessionAnswer SessionOf(DWORD processId, DWORD& session);
+
+ private:
+  enum class List : std::uint8_t { kNotRead, kRead, kUnreadable } list_ = List::kNotRead;
+  std::vector<std::pair<DWORD, DWORD>> sessions_;  // process id, session
+};
+
+// Every process's id and session from the system's process information; false when this Windows
+// does not give it. The answer ProcessSessions falls back on, apart, for tests.
+bool ReadSystemSessionList(std::vector<std::pair<DWORD, DWORD>>& sessions);
+
+// Forgets the bindings of the process functions (toolhelp, sessions), so that the next use looks
+// them up again. For tests.
+void ForgetProcessBindings();

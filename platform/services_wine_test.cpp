@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "tests/wine/test_files.h"
 
 namespace {
@@ -83,6 +87,48 @@ TEST(ServicesOnWindows, ToolhelpIsBoundByNameAndSeesThisProcess) {
   const HANDLE again = ToolhelpCreateSnapshot(TH32CS_SNAPPROCESS, 0);
   EXPECT_FALSE(ToolhelpProcessFirst(again, &unsized)) << "the size field must be set";
   CloseHandle(again);
+}
+
+// The sessions the fake hands out follow these: the system's process information holds every
+// process with the session ProcessIdToSessionId gives, and no process that has ended.
+TEST(ServicesOnWindows, SessionsOfProcessesFromBothSources) {
+  WCHAR self[MAX_PATH] = {};
+  ASSERT_NE(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_list_tests";
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                             nullptr, nullptr, &startup, &child));
+  DWORD own = 0;
+  ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &own));
+
+  std::vector<std::pair<DWORD, DWORD>> list;
+  ASSERT_TRUE(ReadSystemSessionList(list));
+  EXPECT_GT(list.size(), 2u);
+  int listed = 0;
+  for (const auto& entry : list) {
+    if (entry.first == GetCurrentProcessId() || entry.first == child.dwProcessId) {
+      EXPECT_EQ(entry.second, own) << entry.first;
+      ++listed;
+    }
+  }
+  EXPECT_EQ(listed, 2) << "this process and its child, each once";
+
+  ProcessSessions sessions;
+  DWORD session = 99;
+  EXPECT_EQ(sessions.SessionOf(child.dwProcessId, session), SessionAnswer::kKnown);
+  EXPECT_EQ(session, own);
+
+  TerminateProcess(child.hProcess, 0);
+  WaitForSingleObject(child.hProcess, 10000);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  // Gone from the list once ended. (Wine's ProcessIdToSessionId answers its own session for any
+  // id, where Windows opens the process and fails for one that has ended: ProcessSessions falls
+  // back on this list then.)
+  ASSERT_TRUE(ReadSystemSessionList(list));
+  for (const auto& entry : list) EXPECT_NE(entry.first, child.dwProcessId);
 }
 
 TEST(ServicesOnWindows, VersionQueryAnswers) {

@@ -28,9 +28,11 @@ using BYTE = std::uint8_t;
 using CHAR = char;
 using WCHAR = char16_t;
 using UINT = unsigned int;
+using USHORT = std::uint16_t;
 using INT = int;
 using LONG = std::int32_t;
 using DWORD = std::uint32_t;
+using ULONG = std::uint32_t;
 using ULONG_PTR = std::uintptr_t;
 using LONG_PTR = std::intptr_t;
 using INT_PTR = std::intptr_t;
@@ -74,6 +76,7 @@ using FARPROC = INT_PTR(WINAPI*)();
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NO_MORE_FILES 18L
 #define ERROR_SHARING_VIOLATION 32L
+#define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_BAD_PATHNAME 161L

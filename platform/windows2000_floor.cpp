@@ -11,10 +11,12 @@
 // the linker takes nothing from kernel32's import library, and the import table stays within
 // Windows 2000. The pointer leads to ThreadIdOf, which does what GetThreadId does: through
 // kernel32's own function where the system has one (bound by name), else through ntdll's thread
-// information, which Windows 2000 has. Toolchains that do not use GetThreadId (Debian 12's GCC 12)
-// leave the slot unreferenced, and the linker drops it. The name is i686's; an x86-64 build names
-// its slots otherwise and keeps its import, which is fine: no x86-64 Windows lacks GetThreadId.
-#include "platform/win32_api.h"
+// information, which Windows 2000 has (ThreadIdFromThreadInformation, which a platform test
+// compares with GetThreadId, as no system that runs the tests lacks it). Toolchains that do not use
+// GetThreadId (Debian 12's GCC 12) leave the slot unreferenced, and the linker drops it. The name
+// is i686's; an x86-64 build names its slots otherwise and keeps its import, which is fine: no
+// x86-64 Windows lacks GetThreadId.
+#include "platform/windows2000_floor.h"
 
 namespace {
 
@@ -40,19 +42,29 @@ DWORD WINAPI ThreadIdOf(HANDLE thread) {
   if (const auto getThreadId = Bind<GetThreadIdFn>(L"kernel32.dll", "GetThreadId")) {
     return getThreadId(thread);
   }
+  return ThreadIdFromThreadInformation(thread);
+}
+
+}  // namespace
+
+DWORD WINAPI ThreadIdFromThreadInformation(HANDLE thread) {
   using QueryThreadFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  using StatusToErrorFn = ULONG(WINAPI*)(LONG);
   const auto query = Bind<QueryThreadFn>(L"ntdll.dll", "NtQueryInformationThread");
+  const auto statusToError = Bind<StatusToErrorFn>(L"ntdll.dll", "RtlNtStatusToDosError");
   ThreadBasicInformation information = {};
   const int threadBasicInformation = 0;
-  if (query == nullptr ||
-      query(thread, threadBasicInformation, &information, sizeof information, nullptr) != 0) {
-    SetLastError(ERROR_INVALID_HANDLE);
+  const LONG status = query == nullptr ? -1
+                                       : query(thread, threadBasicInformation, &information,
+                                               sizeof information, nullptr);
+  if (status != 0) {
+    // The error GetThreadId leaves: the status in Windows' words (access denied, invalid handle).
+    SetLastError(query != nullptr && statusToError != nullptr ? statusToError(status)
+                                                              : ERROR_INVALID_HANDLE);
     return 0;
   }
   return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(information.uniqueThread));
 }
-
-}  // namespace
 
 extern "C" {
 // The import slot itself, under the exact name the runtime's code refers to.

@@ -43,17 +43,20 @@ TEST_F(BrowserWatchTest, WaitEndsAtTheFirstPollAfterTheLastMatchingProcessHasGon
     fake::Time browserLife;
     std::vector<std::pair<LaunchText, fake::Time>> others;  // image, lifetime from the start
     fake::Time expectedEnd;
+    LaunchText otherUsersBrowser;  // another user's, in session 2, for the whole scenario
   } rows[] = {
       {"gone between polls", 3500, {}, 4000},
       {"gone right at a poll", 3000, {}, 3000},
       {"gone before the first poll", 10, {}, 1000},
       {"a second window of the same browser lives longer", 1500, {{u"FIREFOX.EXE", 6200}}, 7000},
       {"other programs do not count", 1500, {{u"explorer.exe", fake::kForever}}, 2000},
+      {"another user's browser in another session does not count", 1500, {}, 2000, u"firefox.exe"},
   };
   for (const Row& row : rows) {
     fake::Reset();
-    ForgetToolhelpBinding();
+    ForgetProcessBindings();
     for (const auto& other : row.others) fake::M().AddProcess(other.first, other.second);
+    if (!row.otherUsersBrowser.empty()) fake::M().AddOtherUsersProcess(row.otherUsersBrowser, 2);
     fake::M().onStart[kFirefox] = fake::StartBehaviour::Spawn(u"firefox.exe", row.browserLife);
     RunBrowserAndWait(kFirefox, u"", SW_SHOWNORMAL);
     EXPECT_EQ(fake::M().now, row.expectedEnd) << row.why;
@@ -103,7 +106,7 @@ TEST_F(BrowserWatchTest, OperaStubIsWatchedAsOperaInAnyCase) {
   for (const LaunchText exe : {u"\"C:\\Opera\\launcher.exe\"", u"\"C:\\Opera\\LAUNCHER.EXE\"",
                                u"\"C:\\Opera\\Launcher.Exe\""}) {
     fake::Reset();
-    ForgetToolhelpBinding();
+    ForgetProcessBindings();
     fake::StartBehaviour stub = fake::StartBehaviour::Spawn(u"launcher.exe", 100);
     stub.childImage = u"opera.exe";
     stub.childLifetime = 4500;

@@ -1,5 +1,6 @@
 #include "watch/process_watch.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "platform/services.h"
@@ -7,8 +8,43 @@
 
 namespace {
 
-// Walks one snapshot of the process list, handing `visit` the image name of every other process
-// whose name contains `name` (A to Z folded on both sides) until it answers false.
+enum class Verdict : std::uint8_t { kCounts, kOtherSession, kEnded };
+
+// Decides, for one look at the process list, whether a process whose name matched keeps the wait
+// going: only the player's own, that is one in the launcher's session. Sessions are asked only
+// once a name matched, and the launcher's own only once.
+class PlayerSession {
+ public:
+  // `process`'s verdict; its session, when known, goes into `match`.
+  Verdict Of(DWORD process, MatchingProcess& match) {
+    if (!ownLooked_) {
+      ownLooked_ = true;
+      ownKnown_ = sessions_.SessionOf(GetCurrentProcessId(), own_) == SessionAnswer::kKnown;
+    }
+    switch (sessions_.SessionOf(process, match.session)) {
+      case SessionAnswer::kKnown:
+        match.sessionKnown = true;
+        // Without the launcher's own session there is nothing to compare with.
+        return !ownKnown_ || match.session == own_ ? Verdict::kCounts : Verdict::kOtherSession;
+      case SessionAnswer::kEnded:
+        // Gone since the snapshot: it keeps nothing running.
+        return Verdict::kEnded;
+      case SessionAnswer::kUnknown:
+        break;
+    }
+    // This Windows tells no sessions (2000 without Terminal Services): every process counts.
+    return Verdict::kCounts;
+  }
+
+ private:
+  ProcessSessions sessions_;
+  bool ownLooked_ = false;
+  bool ownKnown_ = false;
+  DWORD own_ = 0;
+};
+
+// Walks one snapshot of the process list, handing `visit` every other process whose image name
+// contains `name` (A to Z folded on both sides), with its session, until it answers false.
 template <typename Visit>
 void ForEachMatchingProcess(const LaunchText& name, Visit visit) {
   const HANDLE snapshot = ToolhelpCreateSnapshot(TH32CS_SNAPPROCESS, 0);
@@ -16,14 +52,20 @@ void ForEachMatchingProcess(const LaunchText& name, Visit visit) {
   const LaunchText watched = FoldLowerAscii(name);
   // The launcher's own image never keeps the wait alive, whatever it is called.
   const DWORD self = GetCurrentProcessId();
+  PlayerSession player;
   PROCESSENTRY32W entry;
   std::memset(&entry, 0, sizeof entry);
   entry.dwSize = sizeof entry;
   for (BOOL more = ToolhelpProcessFirst(snapshot, &entry); more;
        more = ToolhelpProcessNext(snapshot, &entry)) {
     if (entry.th32ProcessID == self) continue;
-    const LaunchText image = TextUpToZero(entry.szExeFile, MAX_PATH);
-    if (TextPos(watched, FoldLowerAscii(image)) > 0 && !visit(image)) break;
+    MatchingProcess match;
+    match.image = TextUpToZero(entry.szExeFile, MAX_PATH);
+    if (TextPos(watched, FoldLowerAscii(match.image)) == 0) continue;
+    const Verdict verdict = player.Of(entry.th32ProcessID, match);
+    if (verdict == Verdict::kEnded) continue;
+    match.counts = verdict == Verdict::kCounts;
+    if (!visit(match)) break;
   }
   // A null snapshot (toolhelp not available) goes here too; closing it fails harmlessly.
   CloseHandle(snapshot);
@@ -33,18 +75,18 @@ void ForEachMatchingProcess(const LaunchText& name, Visit visit) {
 
 bool IsProcessRunning(const LaunchText& name) {
   bool found = false;
-  ForEachMatchingProcess(name, [&found](const LaunchText&) {
-    found = true;
-    return false;  // the first match answers the question
+  ForEachMatchingProcess(name, [&found](const MatchingProcess& match) {
+    found = match.counts;
+    return !found;  // the first process that counts answers the question
   });
   return found;
 }
 
-std::vector<LaunchText> RunningProcessesMatching(const LaunchText& name) {
-  std::vector<LaunchText> images;
-  ForEachMatchingProcess(name, [&images](const LaunchText& image) {
-    images.push_back(image);
+std::vector<MatchingProcess> RunningProcessesMatching(const LaunchText& name) {
+  std::vector<MatchingProcess> matches;
+  ForEachMatchingProcess(name, [&matches](const MatchingProcess& match) {
+    matches.push_back(match);
     return true;
   });
-  return images;
+  return matches;
 }

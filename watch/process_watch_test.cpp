@@ -1,5 +1,8 @@
 #include "watch/process_watch.h"
 
+#include <set>
+#include <string>
+
 #include "tests/fake_windows/fake_test.h"
 
 namespace {
@@ -32,6 +35,95 @@ TEST_F(ProcessWatchTest, NameRules) {
   }
 }
 
+// Only the player's own session keeps the wait going: another user signed in on the same PC, or
+// over Remote Desktop, runs the same browsers under the same names.
+TEST_F(ProcessWatchTest, OnlyProcessesOfThePlayersSessionCount) {
+  struct Running {
+    LaunchText image;
+    DWORD session;
+    bool mayOpen;
+  };
+  struct Row {
+    const char* why;
+    std::vector<Running> running;
+    bool expected;
+    std::set<std::string> missing = {};  // functions this Windows lacks
+    LONG systemInformationStatus = 0;
+    bool endsBeforeTheSystemList = false;  // the last process ends before the list is read
+  } rows[] = {
+      {"ours", {{u"firefox.exe", 1, true}}, true},
+      {"another user's, in another session", {{u"firefox.exe", 2, false}}, false},
+      {"ours, in another session (a second sign-in)", {{u"firefox.exe", 3, true}}, false},
+      {"another user's first, ours after it",
+       {{u"firefox.exe", 2, false}, {u"firefox.exe", 1, true}},
+       true},
+      {"ours, elevated: not to be opened, its session from the system's list",
+       {{u"firefox.exe", 1, false}},
+       true},
+      {"ours, not to be opened, ended before the list was read",
+       {{u"firefox.exe", 1, false}},
+       false,
+       {},
+       0,
+       true},
+      {"no ProcessIdToSessionId: the system's list alone",
+       {{u"firefox.exe", 2, true}},
+       false,
+       {"ProcessIdToSessionId"}},
+      {"no session functions at all (Windows 2000): every process counts",
+       {{u"firefox.exe", 2, false}},
+       true,
+       {"ProcessIdToSessionId", "NtQuerySystemInformation"}},
+      {"system list unreadable: a process of unknown session counts",
+       {{u"firefox.exe", 2, false}},
+       true,
+       {},
+       static_cast<LONG>(0xC0000022UL)},
+  };
+  for (const Row& row : rows) {
+    fake::Reset();
+    ForgetProcessBindings();
+    fake::Machine& m = fake::M();
+    m.missingExports = row.missing;
+    m.systemInformationStatus = row.systemInformationStatus;
+    DWORD last = 0;
+    for (const Running& r : row.running) {
+      last = m.AddProcess(r.image);
+      m.processes.back().session = r.session;
+      m.processes.back().mayOpen = r.mayOpen;
+    }
+    if (row.endsBeforeTheSystemList) {
+      m.beforeSystemInformation = [&m, last] {
+        for (fake::Process& p : m.processes) {
+          if (p.pid == last) p.end = m.now;
+        }
+      };
+    }
+    EXPECT_EQ(IsProcessRunning(u"firefox.exe"), row.expected) << row.why;
+    EXPECT_LE(m.systemInformationCalls, 2) << row.why << ": one read, grown once at most";
+  }
+}
+
+TEST_F(ProcessWatchTest, SessionsCostNothingUntilANameMatchesAndLittleForThePlayersOwn) {
+  machine.AddProcess(u"explorer.exe");
+  EXPECT_FALSE(IsProcessRunning(u"firefox.exe"));
+  EXPECT_EQ(machine.sessionIdCalls + machine.systemInformationCalls, 0);
+  machine.AddProcess(u"firefox.exe");
+  EXPECT_TRUE(IsProcessRunning(u"firefox.exe"));
+  EXPECT_EQ(machine.systemInformationCalls, 0) << "the player's browser opens: no system list";
+  // A busy Remote Desktop host: hundreds of other users' processes, more than the first buffer
+  // holds; the player's browser runs elevated.
+  for (int i = 0; i < 600; ++i) machine.AddOtherUsersProcess(u"firefox.exe", 2 + i % 9);
+  machine.processes.erase(machine.processes.begin() + 1);
+  machine.AddProcess(u"firefox.exe");
+  machine.processes.back().mayOpen = false;
+  EXPECT_TRUE(IsProcessRunning(u"firefox.exe"));
+  const int calls = machine.systemInformationCalls;
+  EXPECT_GE(calls, 2) << "the buffer grew";
+  EXPECT_TRUE(IsProcessRunning(u"firefox.exe"));
+  EXPECT_EQ(machine.systemInformationCalls, calls + 1) << "the size that sufficed is kept";
+}
+
 TEST_F(ProcessWatchTest, OwnProcessNeverCountsEvenWhenItsNameMatches) {
   machine.processes.push_back({machine.ownPid, u"launcher.exe", 0, fake::kForever});
   EXPECT_FALSE(IsProcessRunning(u"her.exe"));
@@ -58,7 +150,7 @@ TEST_F(ProcessWatchTest, UnreadableProcessListAnswersFalse) {
   EXPECT_EQ(machine.nullHandleCloses, 0) << "an invalid snapshot is not closed";
 
   fake::Reset();
-  ForgetToolhelpBinding();
+  ForgetProcessBindings();
   fake::M().kernel32Found = false;
   fake::M().AddProcess(u"opera.exe");
   EXPECT_FALSE(IsProcessRunning(u"opera.exe"));

@@ -109,6 +109,43 @@ TEST_F(BrowserScenario, CommandKeyTheUserMayNotWriteSendsTheAddressToTheShell) {
   EXPECT_EQ(starts[2].image, "wgame.exe");
 }
 
+// Windows guards the user's choice against writing. The launcher only reads it: a choice key the
+// user may only read still names the browser, which is started and waited for; only the command
+// key's rights decide whether the launcher waits.
+TEST_F(BrowserScenario, ChoiceKeyTheUserMayOnlyReadStillNamesTheBrowser) {
+  struct Row {
+    const char* why;
+    bool readOnlyCommandKey;
+  } rows[] = {
+      {"read-only choice key: the browser is started and waited for", false},
+      {"read-only choice and command keys: the shell's route, no wait", true},
+  };
+  const std::wstring browser = ProgramsDir() + L"\\browser.exe";
+  AddStandin(browser, 2500);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
+    ClearEvents();
+    DeleteRegTree(HKEY_CURRENT_USER, kUserChoice);
+    RegisterBrowser(Quoted(browser) + L" \"%1\"");
+    ASSERT_TRUE(RestrictKeyToRead(HKEY_CURRENT_USER, kUserChoice));
+    if (row.readOnlyCommandKey) ASSERT_TRUE(RestrictKeyToRead(HKEY_LOCAL_MACHINE, kCommandKey));
+
+    const LauncherRun run = RunLauncher();
+    EXPECT_EQ(run.exitCode, 0u);
+    const std::vector<Event> starts = Starts(3);
+    ASSERT_EQ(starts.size(), 3u);
+    EXPECT_EQ(starts[0].image, row.readOnlyCommandKey ? "https-handler.exe" : "browser.exe");
+    EXPECT_NE(starts[0].commandLine.find(kAddress), std::string::npos);
+    EXPECT_EQ(starts[1].image, "game.exe");
+    EXPECT_EQ(starts[2].image, "wgame.exe");
+    if (row.readOnlyCommandKey) {
+      EXPECT_LT(run.ended - run.started, 1000u) << "no wait";
+    } else {
+      EXPECT_GT(starts[1].ms, EndOf(Events(6), "browser.exe").ms) << "waited for the browser";
+    }
+  }
+}
+
 // The shipped executable carries a trimmed C++ runtime: the registry failure must still unwind to
 // the lookup's guard instead of ending the program.
 TEST_F(BrowserScenario, NonTextProgidIsCaughtAndTheAddressGoesToTheShell) {

@@ -31,6 +31,7 @@ class BrowserScenario : public Scenario {
   }
   void TearDown() override {
     DeleteRegTree(HKEY_CURRENT_USER, kAppDefaults);
+    DeleteRegTree(HKEY_CURRENT_USER, kUserChoice);  // lifts a scenario's read-only security too
     DeleteRegTree(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + kProgId);
   }
 

@@ -8,7 +8,7 @@
 
 class FakeWindowsTest : public ::testing::Test {
  protected:
-  void SetUp() override { ForgetToolhelpBinding(); }
+  void SetUp() override { ForgetProcessBindings(); }
 
   fake::Machine& machine = (fake::Reset(), fake::M());
 };

@@ -1,5 +1,7 @@
 #include "tests/fake_windows/fake_windows.h"
 
+#include "platform/system_process_information.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -194,6 +196,13 @@ DWORD Machine::AddProcess(const LaunchText& image, Time lifetime) {
   return pid;
 }
 
+DWORD Machine::AddOtherUsersProcess(const LaunchText& image, DWORD session) {
+  const DWORD pid = AddProcess(image);
+  processes.back().session = session;
+  processes.back().mayOpen = false;
+  return pid;
+}
+
 void Machine::PostAt(Time arrival, UINT message, HWND hwnd) {
   queue.push_back(QueuedMessage{arrival, hwnd, message});
   std::stable_sort(queue.begin(), queue.end(), [](const QueuedMessage& a, const QueuedMessage& b) {
@@ -354,6 +363,7 @@ BOOL WINAPI FindClose(HANDLE findFile) {
 namespace {
 
 HMODULE const kKernel32 = reinterpret_cast<HMODULE>(0x7b800000);
+HMODULE const kNtdll = reinterpret_cast<HMODULE>(0x7bc00000);
 
 HANDLE WINAPI FakeCreateToolhelp32Snapshot(DWORD flags, DWORD) {
   ++machine->toolhelpCalls;
@@ -418,6 +428,60 @@ BOOL WINAPI FakeSetDllDirectoryW(LPCWSTR pathName) {
   return TRUE;
 }
 
+const fake::Process* LiveProcess(DWORD pid) {
+  for (const fake::Process& p : machine->processes) {
+    if (p.pid == pid && p.start <= machine->now && machine->now < p.end) return &p;
+  }
+  return nullptr;
+}
+
+BOOL WINAPI FakeProcessIdToSessionId(DWORD pid, DWORD* session) {
+  ++machine->sessionIdCalls;
+  if (pid == machine->ownPid) {
+    *session = machine->ownSession;
+    return TRUE;
+  }
+  const fake::Process* process = LiveProcess(pid);
+  if (process == nullptr || !process->mayOpen) {
+    machine->lastError = process == nullptr ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
+    return FALSE;
+  }
+  *session = process->session;
+  return TRUE;
+}
+
+// Every live process and the launcher itself, each entry followed by room for its threads, as
+// Windows lays them out; a buffer too small gets nothing but the size it needs.
+LONG WINAPI FakeNtQuerySystemInformation(ULONG infoClass, void* buffer, ULONG size,
+                                         ULONG* returned) {
+  ++machine->systemInformationCalls;
+  if (machine->beforeSystemInformation) machine->beforeSystemInformation();
+  if (infoClass != kSystemProcessInformation) {
+    ADD_FAILURE() << "NtQuerySystemInformation of class " << infoClass;
+    return static_cast<LONG>(0xC0000003UL);  // STATUS_INVALID_INFO_CLASS
+  }
+  if (machine->systemInformationStatus != 0) return machine->systemInformationStatus;
+  std::vector<std::pair<DWORD, DWORD>> listed{{machine->ownPid, machine->ownSession}};
+  for (const fake::Process& p : machine->processes) {
+    if (LiveProcess(p.pid) == &p) listed.emplace_back(p.pid, p.session);
+  }
+  const std::size_t stride = sizeof(SystemProcessEntry) + 2 * 64;  // two threads each
+  const auto needed = static_cast<ULONG>(listed.size() * stride);
+  if (returned != nullptr) *returned = needed;
+  if (size < needed) return kStatusInfoLengthMismatch;
+  auto* bytes = static_cast<BYTE*>(buffer);
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    SystemProcessEntry entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.NextEntryOffset = i + 1 < listed.size() ? static_cast<ULONG>(stride) : 0;
+    entry.NumberOfThreads = 2;
+    entry.UniqueProcessId = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(listed[i].first));
+    entry.SessionId = listed[i].second;
+    std::memcpy(bytes + i * stride, &entry, sizeof entry);
+  }
+  return 0;
+}
+
 template <typename Fn>
 FARPROC AsFarProc(Fn fn) {
   return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(fn));
@@ -428,9 +492,11 @@ FARPROC AsFarProc(Fn fn) {
 HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName) {
   ++machine->moduleLookups;
   const LaunchText name = fake::Text(moduleName);
-  const bool isKernel32 =
-      !fake::NoCaseLess()(name, u"kernel32.dll") && !fake::NoCaseLess()(u"kernel32.dll", name);
-  if (!isKernel32 || !machine->kernel32Found) {
+  const auto is = [&name](const LaunchText& module) {
+    return !fake::NoCaseLess()(name, module) && !fake::NoCaseLess()(module, name);
+  };
+  if (is(u"ntdll.dll")) return kNtdll;
+  if (!is(u"kernel32.dll") || !machine->kernel32Found) {
     machine->lastError = 126;  // ERROR_MOD_NOT_FOUND
     return nullptr;
   }
@@ -439,7 +505,14 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName) {
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
   const std::string name = procName;
-  if (module != kKernel32 || machine->missingExports.count(name) != 0) return nullptr;
+  if (machine->missingExports.count(name) != 0) return nullptr;
+  if (module == kNtdll) {
+    if (name == "NtQuerySystemInformation") return AsFarProc(&FakeNtQuerySystemInformation);
+    ADD_FAILURE() << "GetProcAddress of an ntdll function the fake does not have: " << name;
+    return nullptr;
+  }
+  if (module != kKernel32) return nullptr;
+  if (name == "ProcessIdToSessionId") return AsFarProc(&FakeProcessIdToSessionId);
   if (name == "CreateToolhelp32Snapshot") return AsFarProc(&FakeCreateToolhelp32Snapshot);
   if (name == "Process32FirstW") return AsFarProc(&FakeProcess32FirstW);
   if (name == "Process32NextW") return AsFarProc(&FakeProcess32NextW);

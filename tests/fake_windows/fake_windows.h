@@ -60,6 +60,8 @@ struct Process {
   LaunchText image;
   Time start;
   Time end;  // exclusive; kForever for a process that outlives the scenario
+  DWORD session = 1;
+  bool mayOpen = true;  // false: another user's, which ProcessIdToSessionId may not open
 };
 
 // What ShellExecuteExW does when asked to start a given file.
@@ -143,6 +145,17 @@ struct Machine {
   int entriesVisited = 0;  // process entries handed out by the enumeration
   int nullHandleCloses = 0;
   DWORD AddProcess(const LaunchText& image, Time lifetime = kForever);
+  // Another user's process: in `session`, and not to be opened by the launcher.
+  DWORD AddOtherUsersProcess(const LaunchText& image, DWORD session);
+
+  // Sessions. The launcher runs in ownSession. Functions this Windows lacks go in missingExports
+  // ("ProcessIdToSessionId", "NtQuerySystemInformation").
+  DWORD ownSession = 1;
+  LONG systemInformationStatus = 0;  // non-zero: NtQuerySystemInformation fails with it
+  int sessionIdCalls = 0;            // ProcessIdToSessionId
+  int systemInformationCalls = 0;    // NtQuerySystemInformation, each size included
+  // Runs at the start of every NtQuerySystemInformation call: processes may end in between.
+  std::function<void()> beforeSystemInformation;
   std::size_t OpenSnapshots() const { return snapshots.size(); }
 
   // Shell.

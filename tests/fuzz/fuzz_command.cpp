@@ -57,7 +57,7 @@ int Occurrences(const LaunchText& needle, const LaunchText& hay) {
 
 void RunOnRoute(const LaunchText& command, DWORD major, fake::Time browserLife) {
   fake::Reset();
-  ForgetToolhelpBinding();
+  ForgetProcessBindings();
   fake::Machine& m = fake::M();
   m.majorVersion = major;
   m.SetText(HKEY_CURRENT_USER, kUserChoice, u"Progid", u"FuzzURL");
