@@ -174,8 +174,9 @@ bool ReadSystemSessionList(std::vector<std::pair<DWORD, DWORD>>& sessions) {
       return true;
     }
   } catch (const std::bad_alloc&) {
+    return false;  // no room for the list: this look learns no sessions from it
   }
-  return false;
+  return false;  // larger than any list of processes could be
 }
 
 SessionAnswer ProcessSessions::SessionOf(DWORD processId, DWORD& session) {
