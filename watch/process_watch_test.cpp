@@ -1,8 +1,5 @@
 #include "watch/process_watch.h"
 
-#include <set>
-#include <string>
-
 #include "tests/fake_windows/fake_test.h"
 
 namespace {
@@ -38,66 +35,52 @@ TEST_F(ProcessWatchTest, NameRules) {
 // Only the player's own session keeps the wait going: another user signed in on the same PC, or
 // over Remote Desktop, runs the same browsers under the same names.
 TEST_F(ProcessWatchTest, OnlyProcessesOfThePlayersSessionCount) {
+  enum Windows { kToday, kNoIdToSession, kNoSessions, kListFails, kEndsBeforeTheList };
   struct Running {
-    LaunchText image;
     DWORD session;
     bool mayOpen;
   };
   struct Row {
     const char* why;
-    std::vector<Running> running;
+    std::vector<Running> running;  // firefox.exe each; the launcher is in session 1
     bool expected;
-    std::set<std::string> missing = {};  // functions this Windows lacks
-    LONG systemInformationStatus = 0;
-    bool endsBeforeTheSystemList = false;  // the last process ends before the list is read
+    Windows windows = kToday;
   } rows[] = {
-      {"ours", {{u"firefox.exe", 1, true}}, true},
-      {"another user's, in another session", {{u"firefox.exe", 2, false}}, false},
-      {"ours, in another session (a second sign-in)", {{u"firefox.exe", 3, true}}, false},
-      {"another user's first, ours after it",
-       {{u"firefox.exe", 2, false}, {u"firefox.exe", 1, true}},
-       true},
-      {"ours, elevated: not to be opened, its session from the system's list",
-       {{u"firefox.exe", 1, false}},
-       true},
+      {"ours", {{1, true}}, true},
+      {"another user's, in another session", {{2, false}}, false},
+      {"ours, in another session (a second sign-in)", {{3, true}}, false},
+      {"another user's first, ours after it", {{2, false}, {1, true}}, true},
+      {"ours, elevated: not to be opened, its session from the system's list", {{1, false}}, true},
       {"ours, not to be opened, ended before the list was read",
-       {{u"firefox.exe", 1, false}},
+       {{1, false}},
        false,
-       {},
-       0,
-       true},
-      {"no ProcessIdToSessionId: the system's list alone",
-       {{u"firefox.exe", 2, true}},
-       false,
-       {"ProcessIdToSessionId"}},
-      {"no session functions at all (Windows 2000): every process counts",
-       {{u"firefox.exe", 2, false}},
+       kEndsBeforeTheList},
+      {"no ProcessIdToSessionId: the system's list alone", {{2, true}}, false, kNoIdToSession},
+      {"no session functions (Windows 2000): every process counts",
+       {{2, false}},
        true,
-       {"ProcessIdToSessionId", "NtQuerySystemInformation"}},
+       kNoSessions},
       {"system list unreadable: a process of unknown session counts",
-       {{u"firefox.exe", 2, false}},
+       {{2, false}},
        true,
-       {},
-       static_cast<LONG>(0xC0000022UL)},
+       kListFails},
   };
   for (const Row& row : rows) {
     fake::Reset();
     ForgetProcessBindings();
     fake::Machine& m = fake::M();
-    m.missingExports = row.missing;
-    m.systemInformationStatus = row.systemInformationStatus;
-    DWORD last = 0;
+    if (row.windows == kNoIdToSession || row.windows == kNoSessions) {
+      m.missingExports.insert("ProcessIdToSessionId");
+    }
+    if (row.windows == kNoSessions) m.missingExports.insert("NtQuerySystemInformation");
+    if (row.windows == kListFails) m.systemInformationStatus = static_cast<LONG>(0xC0000022UL);
     for (const Running& r : row.running) {
-      last = m.AddProcess(r.image);
+      m.AddProcess(u"firefox.exe");
       m.processes.back().session = r.session;
       m.processes.back().mayOpen = r.mayOpen;
     }
-    if (row.endsBeforeTheSystemList) {
-      m.beforeSystemInformation = [&m, last] {
-        for (fake::Process& p : m.processes) {
-          if (p.pid == last) p.end = m.now;
-        }
-      };
+    if (row.windows == kEndsBeforeTheList) {
+      m.beforeSystemInformation = [&m] { m.processes.back().end = m.now; };
     }
     EXPECT_EQ(IsProcessRunning(u"firefox.exe"), row.expected) << row.why;
     EXPECT_LE(m.systemInformationCalls, 2) << row.why << ": one read, grown once at most";
