@@ -34,7 +34,7 @@ add_executable(unit_tests
   platform/registry_test.cpp
   launcher/launcher_test.cpp
   launcher/browser_lookup_test.cpp
-  launcher/report_test.cpp
+  report/report_test.cpp
   watch/browser_watch_test.cpp
   watch/process_watch_test.cpp
 )
@@ -55,7 +55,7 @@ else()
   # The launcher's own sources, checked with the repository's .clang-tidy.
   find_program(CLANG_TIDY clang-tidy REQUIRED)
   get_target_property(CORE_SOURCES launcher_core SOURCES)
-  list(APPEND CORE_SOURCES launcher/report.cpp)
+  list(APPEND CORE_SOURCES report/report.cpp)
   list(FILTER CORE_SOURCES EXCLUDE REGEX "^/")  # the generated address constant
   list(TRANSFORM CORE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
   add_test(NAME lint.clang-tidy COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${CORE_SOURCES})

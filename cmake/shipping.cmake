@@ -32,7 +32,7 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/generated/launcher.rc PROPERTIES
                             OBJECT_DEPENDS ${LAUNCHER_ICON})
 
 # The support report, shipped beside the launcher: a console program over the same launch code.
-add_executable(launcher-report launcher/report_main.cpp platform/lean_runtime.cpp
+add_executable(launcher-report report/report_main.cpp platform/lean_runtime.cpp
                                platform/windows2000_floor.cpp)
 target_link_libraries(launcher-report PRIVATE launcher_report)
 target_link_options(launcher-report PRIVATE ${LAUNCHER_LINK_OPTIONS} -mconsole)

@@ -3,7 +3,7 @@
 // out, 1 when standard output would not take it.
 #include <vector>
 
-#include "launcher/report.h"
+#include "report/report.h"
 #include "platform/services.h"
 #include "platform/text.h"
 #include "platform/win32_api.h"

@@ -1,4 +1,4 @@
-#include "launcher/report.h"
+#include "report/report.h"
 
 #include "launcher/browser_lookup.h"
 #include "launcher/launch_state.h"

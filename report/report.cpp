@@ -1,4 +1,4 @@
-#include "launcher/report.h"
+#include "report/report.h"
 
 #include <vector>
 
