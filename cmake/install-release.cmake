@@ -1,7 +1,7 @@
 # The last step of `cmake --install` of a release build (cmake/shipping.cmake), once the programs
-# are in place: the licence and the third-party notices, with Windows' line ends so that any
-# Notepad shows their lines, and SHA256SUMS over the programs and both texts, one
-# "HASH  NAME" line each, as `sha256sum -c SHA256SUMS` reads it in that folder.
+# are in place: each signed program verified again, the licence and the third-party notices, with
+# Windows' line ends so that any Notepad shows their lines, and SHA256SUMS over the programs and
+# both texts, one "HASH  NAME" line each, as `sha256sum -c SHA256SUMS` reads it in that folder.
 set(folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 foreach(text LICENSE THIRD-PARTY-NOTICES.txt)
   file(READ "${LAUNCHER_SOURCE_DIR}/${text}" content)
@@ -10,6 +10,20 @@ foreach(text LICENSE THIRD-PARTY-NOTICES.txt)
   message(STATUS "Installing: ${folder}/${text}")
   file(WRITE "${folder}/${text}" "${content}")
 endforeach()
+# A signed program must still verify as installed, or the folder would ship a broken signature
+# under a checksum that vouches for it.
+if(NOT LAUNCHER_SIGNING_PARAMETERS STREQUAL "")
+  include("${LAUNCHER_SIGNING_PARAMETERS}")
+  foreach(program IN LISTS LAUNCHER_PROGRAMS)
+    execute_process(COMMAND "${OSSLSIGNCODE}" verify -in "${folder}/${program}" -CAfile "${TRUSTED}"
+                    RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(failed)
+      message(FATAL_ERROR "${folder}/${program}: its signature does not verify as installed; "
+                          "no SHA256SUMS is written.\n${output}")
+    endif()
+    message(STATUS "Verified: ${folder}/${program}")
+  endforeach()
+endif()
 set(sums "")
 foreach(file IN LISTS LAUNCHER_PROGRAMS ITEMS LICENSE THIRD-PARTY-NOTICES.txt)
   file(SHA256 "${folder}/${file}" hash)

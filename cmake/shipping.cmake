@@ -51,8 +51,12 @@ endif()
 
 # What ships, gathered by `cmake --install BUILD --prefix FOLDER`: the two programs as built (signed
 # when the build signs them), the licence and the third-party notices (with Windows' line ends, for
-# Notepad), and SHA256SUMS over all four, in the format `sha256sum -c` reads.
-install(TARGETS launcher launcher-report RUNTIME DESTINATION .)
+# Notepad), and SHA256SUMS over all four, in the format `sha256sum -c` reads. The programs are
+# installed as files, not as targets: `--strip` would strip a target, and a stripped signed program
+# no longer verifies (the build already strips them, before signing). A signed program is verified
+# again before SHA256SUMS is written.
+install(PROGRAMS $<TARGET_FILE:launcher> $<TARGET_FILE:launcher-report> DESTINATION .)
 install(CODE "set(LAUNCHER_SOURCE_DIR [[${CMAKE_SOURCE_DIR}]])
-              set(LAUNCHER_PROGRAMS [[${LAUNCHER_OUTPUT_NAME}.exe;launcher-report.exe]])")
+              set(LAUNCHER_PROGRAMS [[${LAUNCHER_OUTPUT_NAME}.exe;launcher-report.exe]])
+              set(LAUNCHER_SIGNING_PARAMETERS [[${LAUNCHER_SIGNING_PARAMETERS}]])")
 install(SCRIPT cmake/install-release.cmake)

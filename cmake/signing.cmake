@@ -179,7 +179,8 @@ function(launcher_prepare_pkcs11 dir)
 endfunction()
 
 # Checks the signing options and writes DIR/parameters.cmake for cmake/sign-executable.cmake; sets
-# LAUNCHER_SIGNING_ARGS in the caller ("" when the build does not sign).
+# LAUNCHER_SIGNING_ARGS and LAUNCHER_SIGNING_PARAMETERS (that file) in the caller ("" when the
+# build does not sign).
 function(launcher_prepare_signing)
   set(pkcs12 "")
   set(pkcs11 "")
@@ -204,6 +205,7 @@ function(launcher_prepare_signing)
       launcher_signing_refuse("LAUNCHER_SIGN_TIMESTAMP_URL needs a way to sign: LAUNCHER_SIGN_PKCS11_MODULE with its key, or LAUNCHER_SIGN_PKCS12.")
     endif()
     set(LAUNCHER_SIGNING_ARGS "" PARENT_SCOPE)
+    set(LAUNCHER_SIGNING_PARAMETERS "" PARENT_SCOPE)
     return()
   endif()
   foreach(tool LAUNCHER_OPENSSL LAUNCHER_OSSLSIGNCODE)
@@ -260,6 +262,7 @@ function(launcher_prepare_signing)
        "set(TIME [==[${time}]==])\n"
        "set(TIMESTAMP_URL [==[${LAUNCHER_SIGN_TIMESTAMP_URL}]==])\n")
   set(LAUNCHER_SIGNING_ARGS -DPARAMETERS=${dir}/parameters.cmake PARENT_SCOPE)
+  set(LAUNCHER_SIGNING_PARAMETERS ${dir}/parameters.cmake PARENT_SCOPE)
   if(time STREQUAL "")
     message(STATUS "Signing with ${SUBJECT}, timestamped by ${LAUNCHER_SIGN_TIMESTAMP_URL}")
   else()
