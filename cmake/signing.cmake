@@ -178,6 +178,27 @@ function(launcher_prepare_pkcs11 dir)
       PARENT_SCOPE)
 endfunction()
 
+# What a signature that configure accepts still will not do, said as warnings: without a timestamp
+# it lapses with the certificate, and a certificate that chains to none of the system's
+# authorities (self-signed, a private CA) gives the player no named publisher. DIR holds the
+# signer's certificate.pem and the chain.pem that came with it.
+function(launcher_warn_what_the_signature_will_not_do dir)
+  if(LAUNCHER_SIGN_TIMESTAMP_URL STREQUAL "")
+    string(REGEX MATCH "notAfter=([^\n]*)" not_after "${CERTIFICATE_TEXT}")
+    message(WARNING "Signing without LAUNCHER_SIGN_TIMESTAMP_URL: Windows takes the signature as valid only until the certificate (${SUBJECT}) expires, on ${CMAKE_MATCH_1}; after that the programs count as unsigned. A timestamp server's countersignature keeps the signature valid past that date.")
+  endif()
+  set(authorities /etc/ssl/certs/ca-certificates.crt)
+  set(failed 1)
+  if(EXISTS ${authorities})
+    execute_process(COMMAND ${LAUNCHER_OPENSSL} verify -CAfile ${authorities}
+                            -untrusted ${dir}/chain.pem ${dir}/certificate.pem
+                    RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
+  endif()
+  if(failed)
+    message(WARNING "The certificate (${SUBJECT}) does not chain to one of the system's certificate authorities (${authorities}): it is self-signed or from a private CA. Windows will show \"unknown publisher\" for the programs, and SmartScreen will warn as for an unsigned program.")
+  endif()
+endfunction()
+
 # Checks the signing options and writes DIR/parameters.cmake for cmake/sign-executable.cmake; sets
 # LAUNCHER_SIGNING_ARGS and LAUNCHER_SIGNING_PARAMETERS (that file) in the caller ("" when the
 # build does not sign).
@@ -224,6 +245,8 @@ function(launcher_prepare_signing)
   else()
     launcher_prepare_pkcs11(${dir})
   endif()
+
+  launcher_warn_what_the_signature_will_not_do(${dir})
 
   # The signing time: fixed, unless a timestamp server gives it.
   set(time "")
