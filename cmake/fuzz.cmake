@@ -5,9 +5,9 @@ foreach(target IN LISTS FUZZ_TARGETS)
   add_executable(fuzz_${target} tests/fuzz/fuzz_${target}.cpp)
   target_link_libraries(fuzz_${target} PRIVATE launcher_core fake_windows)
   target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
-  add_test(NAME fuzz.${target}
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/fuzz/run-fuzzer $<TARGET_FILE:fuzz_${target}>
-                   ${CMAKE_SOURCE_DIR}/tests/fuzz/${target} ${CMAKE_BINARY_DIR}/corpus/${target})
   # One at a time, and never beside the timed Wine tests.
-  set_tests_properties(fuzz.${target} PROPERTIES LABELS fuzz RESOURCE_LOCK cpu_timing)
+  launcher_add_test(fuzz.${target}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/fuzz/run-fuzzer $<TARGET_FILE:fuzz_${target}>
+            ${CMAKE_SOURCE_DIR}/tests/fuzz/${target} ${CMAKE_BINARY_DIR}/corpus/${target}
+    PROPERTIES RESOURCE_LOCK cpu_timing)
 endforeach()

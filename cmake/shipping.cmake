@@ -11,8 +11,6 @@ set(LAUNCHER_LINK_OPTIONS
   -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timestamp
   -municode -s -Wl,--gc-sections
 )
-target_compile_options(launcher_core PRIVATE -ffunction-sections -fdata-sections)
-target_compile_options(launcher_report PRIVATE -ffunction-sections -fdata-sections)
 # Dropped by the linker where the runtime does not refer to it (platform/windows2000_floor.cpp).
 set_source_files_properties(platform/windows2000_floor.cpp PROPERTIES
                             COMPILE_OPTIONS "-ffunction-sections;-fdata-sections;-fno-exceptions;-fno-asynchronous-unwind-tables")

@@ -60,17 +60,15 @@ function(add_wine_test name)
   target_link_libraries(${name} PRIVATE launcher_core wine_test_support gtest_main ${ARG_LIBS})
   target_link_options(${name} PRIVATE -static)
   if(WINE_RUNS_HERE)
-    add_test(NAME ${ARG_LABEL}.${ARCH}.${name} COMMAND ${WINE_RUN} $<TARGET_FILE:${name}> --gtest_brief=1)
-    set_tests_properties(${ARG_LABEL}.${ARCH}.${name} PROPERTIES LABELS "${ARG_LABEL};${ARCH}"
-                         ENVIRONMENT "${WINE_ENV}" FIXTURES_REQUIRED ${WINE_PREFIX_FIXTURE}
-                         ${ARG_PROPERTIES})
+    launcher_add_test(${ARG_LABEL}.${ARCH}.${name}
+      COMMAND ${WINE_RUN} $<TARGET_FILE:${name}> --gtest_brief=1
+      PROPERTIES ENVIRONMENT "${WINE_ENV}" FIXTURES_REQUIRED ${WINE_PREFIX_FIXTURE} ${ARG_PROPERTIES})
   endif()
 endfunction()
 
 if(WINE_RUNS_HERE)
-  add_test(NAME wine.${ARCH}.prefix COMMAND ${WINE_RUN} cmd /c exit 0)
-  set_tests_properties(wine.${ARCH}.prefix PROPERTIES LABELS "wine;${ARCH}" ENVIRONMENT "${WINE_ENV}"
-                       FIXTURES_SETUP ${WINE_PREFIX_FIXTURE})
+  launcher_add_test(wine.${ARCH}.prefix COMMAND ${WINE_RUN} cmd /c exit 0
+    PROPERTIES ENVIRONMENT "${WINE_ENV}" FIXTURES_SETUP ${WINE_PREFIX_FIXTURE})
 endif()
 
 add_wine_test(platform_tests LABEL wine SOURCES
@@ -113,12 +111,10 @@ add_dependencies(dll_search_tests wgame_planted)
 # A launcher built with a publisher's options carries them: its name, its icon, its signature, and
 # its address, which reaches a stand-in browser under Wine.
 if(WINE_RUNS_HERE)
-  add_test(NAME e2e.${ARCH}.branded-build
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/branded-build ${CMAKE_BINARY_DIR}/branded
-                   $<TARGET_FILE:e2e_tests> ${CMAKE_SOURCE_DIR}/cmake/mingw-${ARCH}.cmake)
-  set_tests_properties(e2e.${ARCH}.branded-build PROPERTIES LABELS "e2e;${ARCH}"
-                       ENVIRONMENT "${WINE_ENV}" FIXTURES_REQUIRED ${WINE_PREFIX_FIXTURE}
-                       RUN_SERIAL TRUE)
+  launcher_add_test(e2e.${ARCH}.branded-build
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/branded-build ${CMAKE_BINARY_DIR}/branded
+            $<TARGET_FILE:e2e_tests> ${CMAKE_SOURCE_DIR}/cmake/mingw-${ARCH}.cmake
+    PROPERTIES ENVIRONMENT "${WINE_ENV}" FIXTURES_REQUIRED ${WINE_PREFIX_FIXTURE} RUN_SERIAL TRUE)
 endif()
 
 # The benchmark driver, which measures the shipped launcher against the reference program under
@@ -134,35 +130,29 @@ if(ARCH STREQUAL "i686")
   # The shipped executables' headers, imports and resources; and proof that the import check sees
   # an import Windows 2000 lacks (a program made to import GetTickCount64). They read the files
   # only, so they run on every host.
-  add_test(NAME build.executable COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable ${SHIPPED_LAUNCHER})
-  add_test(NAME build.report-executable
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --report ${SHIPPED_REPORT})
-  add_test(NAME build.reference-executable
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --imports-only ${CMAKE_BINARY_DIR}/reference.exe)
+  set(check ${CMAKE_SOURCE_DIR}/tests/check-executable)
+  launcher_add_test(build.executable COMMAND ${check} ${SHIPPED_LAUNCHER})
+  launcher_add_test(build.report-executable COMMAND ${check} --report ${SHIPPED_REPORT})
+  launcher_add_test(build.reference-executable
+    COMMAND ${check} --imports-only ${CMAKE_BINARY_DIR}/reference.exe)
   add_executable(newer_import tests/newer_import.cpp)
   target_compile_definitions(newer_import PRIVATE _WIN32_WINNT=0x0600)
-  add_test(NAME build.import-check-refuses-newer
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/check-executable --imports-only $<TARGET_FILE:newer_import>)
-  set_tests_properties(build.executable build.report-executable build.reference-executable
-                       build.import-check-refuses-newer
-                       PROPERTIES LABELS build)
-  set_tests_properties(build.import-check-refuses-newer PROPERTIES
-                       PASS_REGULAR_EXPRESSION "KERNEL32.dll GetTickCount64: needs Windows 6.0")
+  launcher_add_test(build.import-check-refuses-newer
+    COMMAND ${check} --imports-only $<TARGET_FILE:newer_import>
+    PROPERTIES PASS_REGULAR_EXPRESSION "KERNEL32.dll GetTickCount64: needs Windows 6.0")
 
   # Two builds of the launcher, in different folders, give the same bytes.
-  add_test(NAME build.reproducible
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build ${SHIPPED_LAUNCHER}
-                   ${CMAKE_BINARY_DIR}/reproducible)
-  set_tests_properties(build.reproducible PROPERTIES LABELS build)
+  launcher_add_test(build.reproducible
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build ${SHIPPED_LAUNCHER}
+            ${CMAKE_BINARY_DIR}/reproducible)
 
   # The publisher's signed build: its refusals, its verified and repeatable signatures.
-  add_test(NAME build.signed
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/signed-build ${CMAKE_BINARY_DIR}/signed)
+  launcher_add_test(build.signed
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/signed-build ${CMAKE_BINARY_DIR}/signed)
   # The same with a key on a (SoftHSM2) token, through PKCS#11; and the signature taken off again.
-  add_test(NAME build.token-signed
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/token-signed-build ${CMAKE_BINARY_DIR}/token-signed
-                   ${SHIPPED_LAUNCHER})
-  set_tests_properties(build.signed build.token-signed PROPERTIES LABELS build)
+  launcher_add_test(build.token-signed
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/token-signed-build ${CMAKE_BINARY_DIR}/token-signed
+            ${SHIPPED_LAUNCHER})
 elseif(NOT HOST_RUNS_I686)
   # No 32-bit code here: the shipped i686 launcher and report (the very files the build checks
   # of the win32 preset read) run under emulation, driven by this x86_64 harness with x86_64
@@ -171,19 +161,19 @@ elseif(NOT HOST_RUNS_I686)
   # start, the process list in the wait and in the report), structure sizes, 32-bit exception
   # unwinding, and the 32-bit view of the registry. Only scenarios whose checks are of order, not
   # of time: an emulated launcher takes up to a second longer over its shell calls.
-  add_test(NAME emulated.i686.e2e_tests
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-emulated ${LAUNCHER_SHIPPED_I686_DIR}
-                   $<TARGET_FILE:e2e_tests>
-                   --gtest_filter=ReportScenario.NewRoute:ReportScenario.BrowserAlreadyRunning:BrowserScenario.OldSystemsRouteReadsTheClassCommandLowerCased:BrowserScenario.NonTextProgidIsCaughtAndTheAddressGoesToTheShell)
+  # Each in their own prefix (wineprefix-emulated), made once emulation is there. Serial: they
+  # take a whole core, which the timed tests must not lose.
+  set(emulated PROPERTIES ENVIRONMENT WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-emulated
+               RUN_SERIAL TRUE SKIP_RETURN_CODE 77 TIMEOUT 600)
+  launcher_add_test(emulated.i686.e2e_tests
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-emulated ${LAUNCHER_SHIPPED_I686_DIR}
+            $<TARGET_FILE:e2e_tests>
+            --gtest_filter=ReportScenario.NewRoute:ReportScenario.BrowserAlreadyRunning:BrowserScenario.OldSystemsRouteReadsTheClassCommandLowerCased:BrowserScenario.NonTextProgidIsCaughtAndTheAddressGoesToTheShell
+    ${emulated})
   # The platform tests of the i686 test build, for the 32-bit layout of the system's process
   # information and the Windows 2000 floor's thread-id fallback, which exists for i686 alone.
-  add_test(NAME emulated.i686.platform_tests
-           COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-emulated ${LAUNCHER_SHIPPED_I686_DIR}
-                   ${LAUNCHER_SHIPPED_I686_DIR}/platform_tests.exe --gtest_brief=1)
-  # Their own prefix (wineprefix-emulated), made once emulation is there. Serial: they take a
-  # whole core, which the timed tests must not lose.
-  set_tests_properties(emulated.i686.e2e_tests emulated.i686.platform_tests PROPERTIES
-                       LABELS "emulated;i686"
-                       ENVIRONMENT WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-emulated
-                       RUN_SERIAL TRUE SKIP_RETURN_CODE 77 TIMEOUT 600)
+  launcher_add_test(emulated.i686.platform_tests
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-emulated ${LAUNCHER_SHIPPED_I686_DIR}
+            ${LAUNCHER_SHIPPED_I686_DIR}/platform_tests.exe --gtest_brief=1
+    ${emulated})
 endif()
