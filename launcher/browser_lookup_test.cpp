@@ -117,7 +117,7 @@ LookupCase Case(const char* why) {
 template <std::size_t N>
 void RunLookupCases(const LookupCase (&cases)[N]) {
   for (const LookupCase& c : cases) {
-    fake::Reset();
+    FakeWindowsTest::FreshMachine();
     fake::Machine& m = fake::M();
     m.majorVersion = c.major;
     m.versionFails = c.versionFails;
@@ -250,7 +250,7 @@ TEST_F(BrowserLookupTest, NewerChoiceKeyFirstAndTheLegacyKeyAsItsFallback) {
   };
   RunLookupCases(cases);
   // The last case took the old systems' route: it never opened the newer key.
-  for (const fake::RegOpenCall& call : fake::M().regOpens) {
+  for (const fake::RegOpenCall& call : machine.regOpens) {
     EXPECT_NE(call.subKey, kLatest) << "opened on the old systems' route";
   }
 }

@@ -73,8 +73,8 @@ TEST_F(LauncherTest, FollowUpsAreChosenByWhatExistsInTheCurrentDirectory) {
       {"companion folder without the program", {}, {u"fscommand"}, {}},
   };
   for (const Row& row : rows) {
-    fake::Reset();
-    fake::Machine& m = fake::M();
+    FreshMachine();
+    fake::Machine& m = machine;
     for (const LaunchText& f : row.files) m.AddFile(f);
     for (const LaunchText& d : row.directories) m.AddDirectory(d);
     EXPECT_EQ(Run(), 0u) << row.name;
@@ -120,15 +120,14 @@ TEST_F(LauncherTest, AddressGoesIntoTheBrowsersOwnCommandTemplate) {
       {u"", kUrl},
   };
   for (const Row& row : rows) {
-    fake::Reset();
-    ForgetProcessBindings();
-    RegisterBrowser(fake::M(), kBrowser + row.templateArgs);
-    fake::M().onStart[kBrowser] = fake::StartBehaviour::Spawn(u"browser.exe", 10);
+    FreshMachine();
+    RegisterBrowser(machine, kBrowser + row.templateArgs);
+    machine.onStart[kBrowser] = fake::StartBehaviour::Spawn(u"browser.exe", 10);
     EXPECT_EQ(Run(), 0u);
-    ASSERT_EQ(fake::M().shellCalls.size(), 1u);
-    EXPECT_EQ(fake::M().shellCalls[0].api, "ShellExecuteExW");
-    EXPECT_EQ(fake::M().shellCalls[0].file, kBrowser);
-    EXPECT_EQ(fake::M().shellCalls[0].params, row.expected) << fake::Narrow(row.templateArgs);
+    ASSERT_EQ(machine.shellCalls.size(), 1u);
+    EXPECT_EQ(machine.shellCalls[0].api, "ShellExecuteExW");
+    EXPECT_EQ(machine.shellCalls[0].file, kBrowser);
+    EXPECT_EQ(machine.shellCalls[0].params, row.expected) << fake::Narrow(row.templateArgs);
   }
 }
 

@@ -128,11 +128,11 @@ TEST_F(DllSearchTest, SystemFolderOnlyWhereTheSystemCanElseDropTheCurrentFolder)
       {"no kernel32 handle", {}, false, {}},
   };
   for (const Row& row : rows) {
-    fake::Reset();
-    fake::M().missingExports = row.missing;
-    fake::M().kernel32Found = row.kernel32;
+    FreshMachine();
+    machine.missingExports = row.missing;
+    machine.kernel32Found = row.kernel32;
     RestrictDllSearchToSystem();
-    EXPECT_EQ(fake::M().dllSearchCalls, row.calls) << row.why;
+    EXPECT_EQ(machine.dllSearchCalls, row.calls) << row.why;
   }
 }
 

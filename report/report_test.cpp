@@ -20,20 +20,19 @@ class ReportTest : public FakeWindowsTest {
   }
   // The report on a fresh machine where Firefox is the user's choice, as `setUp` changes it.
   LaunchText ReportOn(const std::function<void(fake::Machine&)>& setUp) {
-    fake::Reset();
-    ForgetProcessBindings();
+    FreshMachine();
     ChooseFirefox();
-    setUp(fake::M());
+    setUp(machine);
     return Report();
   }
   static void RemoveUserChoice(fake::Machine& m) {
     m.Key(HKEY_CURRENT_USER, kUserChoice.substr(0, kUserChoice.rfind(u'\\')))
         .subkeys.erase(u"UserChoice");
   }
-  static void ChooseFirefox() {
-    fake::M().SetText(HKEY_CURRENT_USER, kUserChoice, u"Progid", u"FirefoxURL");
-    fake::M().SetText(HKEY_CLASSES_ROOT, u"FirefoxURL\\shell\\open\\command", u"",
-                      u"\"" + kFirefox + u"\" -osint -url \"%1\"");
+  void ChooseFirefox() {
+    machine.SetText(HKEY_CURRENT_USER, kUserChoice, u"Progid", u"FirefoxURL");
+    machine.SetText(HKEY_CLASSES_ROOT, u"FirefoxURL\\shell\\open\\command", u"",
+                    u"\"" + kFirefox + u"\" -osint -url \"%1\"");
   }
 };
 
@@ -98,8 +97,8 @@ TEST_F(ReportTest, VerdictNamesTheStepThatDecided) {
     EXPECT_NE(report.find(row.verdict), LaunchText::npos) << row.why << "\n"
                                                           << fake::Narrow(report);
     EXPECT_EQ(report.find(u"Verdict:"), report.rfind(u"Verdict:")) << row.why << ": one verdict";
-    EXPECT_TRUE(fake::M().shellCalls.empty()) << row.why << ": the report starts nothing";
-    EXPECT_TRUE(fake::M().sleeps.empty()) << row.why;
+    EXPECT_TRUE(machine.shellCalls.empty()) << row.why << ": the report starts nothing";
+    EXPECT_TRUE(machine.sleeps.empty()) << row.why;
   }
 }
 
@@ -199,12 +198,12 @@ TEST_F(ReportTest, TellsWhichChoiceKeyGaveTheProgIdAndWhyNotTheOther) {
     EXPECT_NE(report.find(row.expected), LaunchText::npos) << row.why << "\n"
                                                            << fake::Narrow(report);
     // What the report reads beside the lookup, it closes: it leaves open what the lookup leaves.
-    const std::size_t afterReport = fake::M().OpenRegistryHandles();
-    fake::Reset();
+    const std::size_t afterReport = machine.OpenRegistryHandles();
+    FreshMachine();
     ChooseFirefox();
-    row.setUp(fake::M());
+    row.setUp(machine);
     FindDefaultBrowser();
-    EXPECT_EQ(afterReport, fake::M().OpenRegistryHandles()) << row.why;
+    EXPECT_EQ(afterReport, machine.OpenRegistryHandles()) << row.why;
   }
 }
 

@@ -7,11 +7,6 @@ namespace {
 
 class BrowserWatchTest : public FakeWindowsTest {
  protected:
-  void SetUp() override {
-    FakeWindowsTest::SetUp();
-    QuitRequested = false;
-  }
-
   // Scripts the browser's start and returns the virtual time at which the wait ended.
   fake::Time StartAndWait(const LaunchText& exe, fake::StartBehaviour start) {
     machine.onStart[exe] = start;
@@ -53,15 +48,14 @@ TEST_F(BrowserWatchTest, WaitEndsAtTheFirstPollAfterTheLastMatchingProcessHasGon
       {"another user's browser in another session does not count", 1500, {}, 2000, u"firefox.exe"},
   };
   for (const Row& row : rows) {
-    fake::Reset();
-    ForgetProcessBindings();
-    for (const auto& other : row.others) fake::M().AddProcess(other.first, other.second);
-    if (!row.otherUsersBrowser.empty()) fake::M().AddOtherUsersProcess(row.otherUsersBrowser, 2);
-    fake::M().onStart[kFirefox] = fake::StartBehaviour::Spawn(u"firefox.exe", row.browserLife);
+    FreshMachine();
+    for (const auto& other : row.others) machine.AddProcess(other.first, other.second);
+    if (!row.otherUsersBrowser.empty()) machine.AddOtherUsersProcess(row.otherUsersBrowser, 2);
+    machine.onStart[kFirefox] = fake::StartBehaviour::Spawn(u"firefox.exe", row.browserLife);
     RunBrowserAndWait(kFirefox, u"", SW_SHOWNORMAL);
-    EXPECT_EQ(fake::M().now, row.expectedEnd) << row.why;
-    for (DWORD sleep : fake::M().sleeps) EXPECT_EQ(sleep, 1000u) << row.why;
-    EXPECT_EQ(fake::M().OpenSnapshots(), 0u) << row.why;
+    EXPECT_EQ(machine.now, row.expectedEnd) << row.why;
+    for (DWORD sleep : machine.sleeps) EXPECT_EQ(sleep, 1000u) << row.why;
+    EXPECT_EQ(machine.OpenSnapshots(), 0u) << row.why;
   }
 }
 
@@ -105,14 +99,13 @@ TEST_F(BrowserWatchTest, WithoutToolhelpTheWaitEndsAfterTheFirstPoll) {
 TEST_F(BrowserWatchTest, OperaStubIsWatchedAsOperaInAnyCase) {
   for (const LaunchText exe : {u"\"C:\\Opera\\launcher.exe\"", u"\"C:\\Opera\\LAUNCHER.EXE\"",
                                u"\"C:\\Opera\\Launcher.Exe\""}) {
-    fake::Reset();
-    ForgetProcessBindings();
+    FreshMachine();
     fake::StartBehaviour stub = fake::StartBehaviour::Spawn(u"launcher.exe", 100);
     stub.childImage = u"opera.exe";
     stub.childLifetime = 4500;
-    fake::M().onStart[exe] = stub;
+    machine.onStart[exe] = stub;
     RunBrowserAndWait(exe, u"", SW_SHOWNORMAL);
-    EXPECT_EQ(fake::M().now, 5000u) << fake::Narrow(exe);
+    EXPECT_EQ(machine.now, 5000u) << fake::Narrow(exe);
   }
 }
 

@@ -25,10 +25,10 @@ TEST_F(ProcessWatchTest, NameRules) {
       {"nothing running", {}, u"chrome.exe", false},
   };
   for (const Row& row : rows) {
-    fake::Reset();
-    for (const LaunchText& image : row.running) fake::M().AddProcess(image);
+    FreshMachine();
+    for (const LaunchText& image : row.running) machine.AddProcess(image);
     EXPECT_EQ(IsProcessRunning(row.name), row.expected) << row.why;
-    EXPECT_EQ(fake::M().OpenSnapshots(), 0u) << row.why;
+    EXPECT_EQ(machine.OpenSnapshots(), 0u) << row.why;
   }
 }
 
@@ -66,9 +66,8 @@ TEST_F(ProcessWatchTest, OnlyProcessesOfThePlayersSessionCount) {
        kListFails},
   };
   for (const Row& row : rows) {
-    fake::Reset();
-    ForgetProcessBindings();
-    fake::Machine& m = fake::M();
+    FreshMachine();
+    fake::Machine& m = machine;
     if (row.windows == kNoIdToSession || row.windows == kNoSessions) {
       m.missingExports.insert("ProcessIdToSessionId");
     }
@@ -132,12 +131,11 @@ TEST_F(ProcessWatchTest, UnreadableProcessListAnswersFalse) {
   EXPECT_FALSE(IsProcessRunning(u"opera.exe"));
   EXPECT_EQ(machine.nullHandleCloses, 0) << "an invalid snapshot is not closed";
 
-  fake::Reset();
-  ForgetProcessBindings();
-  fake::M().kernel32Found = false;
-  fake::M().AddProcess(u"opera.exe");
+  FreshMachine();
+  machine.kernel32Found = false;
+  machine.AddProcess(u"opera.exe");
   EXPECT_FALSE(IsProcessRunning(u"opera.exe"));
-  EXPECT_EQ(fake::M().nullHandleCloses, 1) << "the null snapshot reaches CloseHandle";
+  EXPECT_EQ(machine.nullHandleCloses, 1) << "the null snapshot reaches CloseHandle";
 }
 
 }  // namespace

@@ -3,12 +3,25 @@
 
 #include <gtest/gtest.h>
 
+#include "launcher/launch_state.h"
 #include "platform/services.h"
 #include "tests/fake_windows/fake_windows.h"
 
 class FakeWindowsTest : public ::testing::Test {
- protected:
-  void SetUp() override { ForgetProcessBindings(); }
+ public:
+  // A fresh machine in place of the last (`machine` stays valid), with nothing bound yet and the
+  // launch state cleared: for a test that runs several scenarios, one per table row.
+  static void FreshMachine() {
+    fake::Reset();
+    ForgetProcessBindings();
+    LaunchUrl.clear();
+    BrowserExe.clear();
+    BrowserArgs.clear();
+    QuitRequested = false;
+  }
 
-  fake::Machine& machine = (fake::Reset(), fake::M());
+ protected:
+  void SetUp() override { FreshMachine(); }
+
+  fake::Machine& machine = fake::M();
 };

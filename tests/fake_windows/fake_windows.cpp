@@ -109,11 +109,16 @@ bool NoCaseLess::operator()(const LaunchText& a, const LaunchText& b) const {
 }
 
 Machine& M() {
+  if (!machine) Reset();
   return *machine;
 }
 
 void Reset() {
-  machine = std::make_unique<Machine>();
+  if (machine) {
+    *machine = Machine();
+  } else {
+    machine = std::make_unique<Machine>();
+  }
   machine->AddDirectory(machine->currentDirectory);
 }
 

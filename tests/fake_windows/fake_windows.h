@@ -183,8 +183,9 @@ struct Machine {
   HANDLE NewHandle();
 };
 
+// The machine the fake Win32 functions act on; one for the whole test program.
 Machine& M();
-// A fresh machine for the next scenario.
+// Makes it a fresh machine for the next scenario, in place: references to it stay valid.
 void Reset();
 
 // The image names alive at the current virtual time.
