@@ -4,10 +4,15 @@
 # The executable is replaced only by a signed copy that verifies. When signing or verifying fails,
 # the unsigned executable is removed too: the build fails, nothing unsigned stands where a signed
 # program is expected, and the next build links and signs it again.
+#
+# Configure runs it too, on a probe program, with PROBE_LOG set: the probe asks no timestamp
+# server, and what osslsigncode said is written to PROBE_LOG, unwrapped, for configure to read.
 include("${PARAMETERS}")
 set(signed "${EXE}.signed")
 file(REMOVE "${signed}")
-if(TIMESTAMP_URL STREQUAL "")
+if(DEFINED PROBE_LOG)
+  set(when "")
+elseif(TIMESTAMP_URL STREQUAL "")
   set(when -time ${TIME})
 else()
   set(when -ts ${TIMESTAMP_URL})
@@ -31,6 +36,9 @@ if(NOT failed)
   set(what "The signature of ${EXE} does not verify against the certificate")
 else()
   set(what "Signing ${EXE} failed")
+endif()
+if(DEFINED PROBE_LOG)
+  file(WRITE "${PROBE_LOG}" "${output}")
 endif()
 if(failed)
   file(REMOVE "${signed}" "${EXE}")

@@ -121,9 +121,9 @@ function(launcher_prepare_pkcs12 dir)
       PARENT_SCOPE)
 endfunction()
 
-# The token way: the certificate passes the checks, then a probe program is signed exactly as the
-# build will sign, which shows that the module loads, the URI finds a key, the PIN logs in and the
-# certificate is the key's. Writes DIR/certificate.pem (the signer's) and DIR/chain.pem.
+# The token way: the files, the URI and the certificate pass the checks (the probe of
+# launcher_probe_token comes once the signing parameters are written). Writes
+# DIR/certificate.pem (the signer's) and DIR/chain.pem.
 function(launcher_prepare_pkcs11 dir)
   foreach(option LAUNCHER_SIGN_PKCS11_MODULE LAUNCHER_SIGN_CERTIFICATE LAUNCHER_SIGN_PIN_FILE)
     launcher_require_file(${option})
@@ -143,34 +143,6 @@ function(launcher_prepare_pkcs11 dir)
   launcher_check_certificate(${dir}/certificate.pem "LAUNCHER_SIGN_CERTIFICATE")
   configure_file(${LAUNCHER_SIGN_CERTIFICATE} ${dir}/chain.pem COPYONLY)
 
-  # The probe: a program of nothing, built by this build's own compiler.
-  file(WRITE ${dir}/probe.cpp "int main() { return 0; }\n")
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${dir}/probe.cpp -s -o ${dir}/probe.exe
-                  RESULT_VARIABLE failed OUTPUT_QUIET ERROR_VARIABLE error)
-  if(failed)
-    message(FATAL_ERROR "Signing: the probe program did not build:\n${error}")
-  endif()
-  file(REMOVE ${dir}/probe-signed.exe)
-  execute_process(COMMAND ${LAUNCHER_OSSLSIGNCODE} sign
-                          -pkcs11module "${LAUNCHER_SIGN_PKCS11_MODULE}" -key "${uri}"
-                          -certs "${LAUNCHER_SIGN_CERTIFICATE}" -readpass "${LAUNCHER_SIGN_PIN_FILE}"
-                          -h sha256 -in ${dir}/probe.exe -out ${dir}/probe-signed.exe
-                  RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  file(REMOVE ${dir}/probe.cpp ${dir}/probe.exe ${dir}/probe-signed.exe)
-  # libp11's and OpenSSL's words, checked in this order: a wrong PIN also reports the key as
-  # not found.
-  if(NOT failed)
-  elseif(output MATCHES "Unable to load (PKCS#11 )?module")
-    launcher_signing_refuse("LAUNCHER_SIGN_PKCS11_MODULE (${LAUNCHER_SIGN_PKCS11_MODULE}) does not load as a PKCS#11 module.")
-  elseif(output MATCHES "Login failed|PIN incorrect|PIN_INCORRECT|PIN_LEN_RANGE")
-    launcher_signing_refuse("the PIN in LAUNCHER_SIGN_PIN_FILE (${LAUNCHER_SIGN_PIN_FILE}) does not log in to the token of LAUNCHER_SIGN_KEY_URI (${uri}). A token may lock itself after a few wrong PINs.")
-  elseif(output MATCHES "private key was not found|object not found|No matching token|Could not find token")
-    launcher_signing_refuse("LAUNCHER_SIGN_KEY_URI (${uri}) finds no key through LAUNCHER_SIGN_PKCS11_MODULE (${LAUNCHER_SIGN_PKCS11_MODULE}).")
-  elseif(output MATCHES "key values mismatch")
-    launcher_signing_refuse("the certificate in LAUNCHER_SIGN_CERTIFICATE (${SUBJECT}) is not the certificate of the token's key: its public key is another.")
-  else()
-    launcher_signing_refuse("signing a probe program with LAUNCHER_SIGN_KEY_URI (${uri}) failed:\n${output}")
-  endif()
   set(SUBJECT "${SUBJECT}" PARENT_SCOPE)
   set(CERTIFICATE_TEXT "${CERTIFICATE_TEXT}" PARENT_SCOPE)
   set(LAUNCHER_SIGNING_KEY
@@ -196,6 +168,43 @@ function(launcher_warn_what_the_signature_will_not_do dir)
   endif()
   if(failed)
     message(WARNING "The certificate (${SUBJECT}) does not chain to one of the system's certificate authorities (${authorities}): it is self-signed or from a private CA. Windows will show \"unknown publisher\" for the programs, and SmartScreen will warn as for an unsigned program.")
+  endif()
+endfunction()
+
+# Signs a probe program with the build's own signing script and PARAMETERS (the token way), which
+# shows that the module loads, the URI finds a key, the PIN logs in and the certificate is the key's.
+function(launcher_probe_token dir parameters)
+  # A program of nothing, built by this build's own compiler.
+  file(WRITE ${dir}/probe.cpp "int main() { return 0; }\n")
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${dir}/probe.cpp -s -o ${dir}/probe.exe
+                  RESULT_VARIABLE failed OUTPUT_QUIET ERROR_VARIABLE error)
+  if(failed)
+    message(FATAL_ERROR "Signing: the probe program did not build:\n${error}")
+  endif()
+  file(REMOVE ${dir}/probe.log)
+  execute_process(COMMAND ${CMAKE_COMMAND} -DPARAMETERS=${parameters} -DEXE=${dir}/probe.exe
+                          -DPROBE_LOG=${dir}/probe.log
+                          -P ${CMAKE_SOURCE_DIR}/cmake/sign-executable.cmake
+                  RESULT_VARIABLE failed OUTPUT_QUIET ERROR_VARIABLE error)
+  set(output "${error}")
+  if(EXISTS ${dir}/probe.log)
+    file(READ ${dir}/probe.log output)
+  endif()
+  file(REMOVE ${dir}/probe.cpp ${dir}/probe.exe ${dir}/probe.log)
+  set(uri "${LAUNCHER_SIGN_KEY_URI}")
+  # libp11's and OpenSSL's words, checked in this order: a wrong PIN also reports the key as
+  # not found.
+  if(NOT failed)
+  elseif(output MATCHES "Unable to load (PKCS#11 )?module")
+    launcher_signing_refuse("LAUNCHER_SIGN_PKCS11_MODULE (${LAUNCHER_SIGN_PKCS11_MODULE}) does not load as a PKCS#11 module.")
+  elseif(output MATCHES "Login failed|PIN incorrect|PIN_INCORRECT|PIN_LEN_RANGE")
+    launcher_signing_refuse("the PIN in LAUNCHER_SIGN_PIN_FILE (${LAUNCHER_SIGN_PIN_FILE}) does not log in to the token of LAUNCHER_SIGN_KEY_URI (${uri}). A token may lock itself after a few wrong PINs.")
+  elseif(output MATCHES "private key was not found|object not found|No matching token|Could not find token")
+    launcher_signing_refuse("LAUNCHER_SIGN_KEY_URI (${uri}) finds no key through LAUNCHER_SIGN_PKCS11_MODULE (${LAUNCHER_SIGN_PKCS11_MODULE}).")
+  elseif(output MATCHES "key values mismatch")
+    launcher_signing_refuse("the certificate in LAUNCHER_SIGN_CERTIFICATE (${SUBJECT}) is not the certificate of the token's key: its public key is another.")
+  else()
+    launcher_signing_refuse("signing a probe program with LAUNCHER_SIGN_KEY_URI (${uri}) failed:\n${output}")
   endif()
 endfunction()
 
@@ -284,6 +293,9 @@ function(launcher_prepare_signing)
        "set(SITE [==[${site}]==])\n"
        "set(TIME [==[${time}]==])\n"
        "set(TIMESTAMP_URL [==[${LAUNCHER_SIGN_TIMESTAMP_URL}]==])\n")
+  if(pkcs11)
+    launcher_probe_token(${dir} ${dir}/parameters.cmake)
+  endif()
   set(LAUNCHER_SIGNING_ARGS -DPARAMETERS=${dir}/parameters.cmake PARENT_SCOPE)
   set(LAUNCHER_SIGNING_PARAMETERS ${dir}/parameters.cmake PARENT_SCOPE)
   if(time STREQUAL "")
