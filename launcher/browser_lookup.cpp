@@ -27,18 +27,30 @@ class Unobserved final : public LookupObserver {};
 // semaphore, one more handle held for the whole wait.
 std::unique_ptr<TRegistry> registry;
 
-// Opens `key` when it exists for reading and also opens with the accessor's full rights.
-bool OpenExistingKey(TRegistry& registry, const LaunchText& key, LookupObserver& observer) {
+// How a route ended: what LookupEnded is told.
+struct Ending {
+  LookupEnd end = LookupEnd::kSplit;
+  LONG error = 0;
+  LaunchText detail;
+};
+
+// Opens `key` when it exists for reading and also opens with the accessor's full rights; when it
+// does not, says why in `ending`.
+bool OpenExistingKey(TRegistry& registry, const LaunchText& key, LookupObserver& observer,
+                     Ending& ending) {
   const bool readable = registry.KeyExists(key);
   const bool opened = readable && registry.OpenKey(key, false);
-  observer.KeyTried(registry.RootKey(), key, readable, opened,
-                    readable && !opened ? registry.LastError() : 0);
+  const LONG error = readable && !opened ? registry.LastError() : 0;
+  observer.KeyTried(registry.RootKey(), key, readable, opened, error);
+  if (!opened) {
+    ending = {readable ? LookupEnd::kCommandKeyReadOnly : LookupEnd::kNoCommandKey, error, key};
+  }
   return opened;
 }
 
 LaunchText ReadText(TRegistry& registry, const LaunchText& name, LookupObserver& observer) {
   LaunchText text = registry.ReadString(name);
-  observer.ValueRead(name, text);
+  observer.ValueRead(registry.CurrentPath(), name, text);
   return text;
 }
 
@@ -51,9 +63,11 @@ void Split(const LaunchText& command, LookupObserver& observer) {
 // them against writing (a deny entry in their security, and since 2024 a driver that refuses
 // write access to the http choice to programs Microsoft did not sign). Asking for write rights
 // would turn a readable choice into "no browser".
-bool OpenChoiceKey(TRegistry& registry, const char16_t* key, LookupObserver& observer) {
+bool OpenChoiceKey(TRegistry& registry, const char16_t* key, LookupObserver& observer,
+                   LONG& error) {
   const bool opened = registry.OpenKeyReadOnly(key);
-  observer.ChoiceKeyTried(key, opened, opened ? 0 : registry.LastError());
+  error = opened ? 0 : registry.LastError();
+  observer.ChoiceKeyTried(key, opened, error);
   return opened;
 }
 
@@ -61,7 +75,8 @@ bool OpenChoiceKey(TRegistry& registry, const char16_t* key, LookupObserver& obs
 // legacy key can name a browser the user has left. Whatever goes wrong here leaves the lookup as
 // it was without this key: "" sends it to the legacy key.
 LaunchText ReadLatestProgId(TRegistry& registry, LookupObserver& observer) {
-  if (!OpenChoiceKey(registry, kUserChoiceLatestKey, observer)) return u"";
+  LONG error = 0;
+  if (!OpenChoiceKey(registry, kUserChoiceLatestKey, observer, error)) return u"";
   LaunchText progId;
   try {
     progId = ReadText(registry, u"ProgId", observer);
@@ -73,11 +88,15 @@ LaunchText ReadLatestProgId(TRegistry& registry, LookupObserver& observer) {
 }
 
 // Windows Vista and later: the handler the user chose, by its ProgId.
-void ReadUserChoiceCommand(TRegistry& registry, LookupObserver& observer) {
+Ending ReadUserChoiceCommand(TRegistry& registry, LookupObserver& observer) {
+  Ending ending;
   registry.SetRootKey(HKEY_CURRENT_USER);
   LaunchText progId = ReadLatestProgId(registry, observer);
   if (progId.empty()) {
-    if (!OpenChoiceKey(registry, kUserChoiceKey, observer)) return;
+    if (!OpenChoiceKey(registry, kUserChoiceKey, observer, ending.error)) {
+      ending.end = LookupEnd::kNoChoice;
+      return ending;
+    }
     progId = ReadText(registry, u"Progid", observer);
     registry.CloseKey();
   }
@@ -88,17 +107,24 @@ void ReadUserChoiceCommand(TRegistry& registry, LookupObserver& observer) {
   // Edge keeps background processes running after its last window closes, and a wait for it
   // would not end. An empty ProgId makes this an absolute key name below the root; it is normally
   // absent.
-  if (OpenExistingKey(registry, progId + kOpenCommandKey, observer)) {
+  if (OpenExistingKey(registry, progId + kOpenCommandKey, observer, ending)) {
     Split(ReadText(registry, u"", observer), observer);
   }
+  return ending;
 }
 
 // Older systems: the class-wide http command, taken only when it names an executable.
-void ReadClassCommand(TRegistry& registry, LookupObserver& observer) {
+Ending ReadClassCommand(TRegistry& registry, LookupObserver& observer) {
+  Ending ending;
   registry.SetRootKey(HKEY_CLASSES_ROOT);
-  if (!OpenExistingKey(registry, kOldHttpCommandKey, observer)) return;
+  if (!OpenExistingKey(registry, kOldHttpCommandKey, observer, ending)) return ending;
   const LaunchText command = FoldLowerSystem(ReadText(registry, u"", observer));
-  if (TextPos(u".exe", command) > 0) Split(command, observer);
+  if (TextPos(u".exe", command) > 0) {
+    Split(command, observer);
+  } else {
+    ending.end = LookupEnd::kNotAnExe;
+  }
+  return ending;
 }
 
 }  // namespace
@@ -121,18 +147,21 @@ void FindDefaultBrowser(LookupObserver& observer) {
     DWORD major = 0;
     const bool answered = QueryOsMajorVersion(major);
     observer.VersionRead(answered, major);
-    if (!answered) return;
-    if (major >= 6) {
-      ReadUserChoiceCommand(*registry, observer);
+    Ending ending;
+    if (!answered) {
+      ending.end = LookupEnd::kNoVersion;
+    } else if (major >= 6) {
+      ending = ReadUserChoiceCommand(*registry, observer);
     } else {
-      ReadClassCommand(*registry, observer);
+      ending = ReadClassCommand(*registry, observer);
     }
+    observer.LookupEnded(ending.end, ending.error, ending.detail);
   } catch (const ERegistryException& failure) {
     // Odd registry data ends the lookup quietly; what was found so far stands.
-    observer.LookupFailed(failure.Message());
+    observer.LookupEnded(LookupEnd::kFailure, 0, failure.Message());
   } catch (const std::bad_alloc&) {
-    observer.LookupFailed(u"out of memory");
+    observer.LookupEnded(LookupEnd::kFailure, 0, u"out of memory");
   } catch (...) {
-    observer.LookupFailed(u"an unexpected failure");
+    observer.LookupEnded(LookupEnd::kFailure, 0, u"an unexpected failure");
   }
 }

@@ -10,11 +10,8 @@ namespace {
 
 const char16_t kPlaceholder[] = u"%1";
 
-// Relative names: both the test and the shell resolve them against the current directory.
 void OpenFollowUps() {
-  const LaunchText shortcut = GameShortcutToOpen();
-  if (!shortcut.empty()) ShellOpen(shortcut);
-  if (IsExistingFile(kCompanion)) ShellOpen(kCompanion);
+  for (const LaunchText& item : FollowUpsToOpen()) ShellOpen(item);
 }
 
 }  // namespace
@@ -29,10 +26,16 @@ void FillAddressIntoArguments() {
   }
 }
 
-LaunchText GameShortcutToOpen() {
-  if (IsExistingFile(kGameShortcut)) return kGameShortcut;
-  if (IsExistingFile(kGameInternetShortcut)) return kGameInternetShortcut;
-  return u"";
+// Relative names: both the test and the shell resolve them against the current directory.
+std::vector<LaunchText> FollowUpsToOpen() {
+  std::vector<LaunchText> items;
+  if (IsExistingFile(kGameShortcut)) {
+    items.emplace_back(kGameShortcut);
+  } else if (IsExistingFile(kGameInternetShortcut)) {
+    items.emplace_back(kGameInternetShortcut);
+  }
+  if (IsExistingFile(kCompanion)) items.emplace_back(kCompanion);
+  return items;
 }
 
 void LauncherMain() {

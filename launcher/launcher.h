@@ -1,6 +1,8 @@
 // The launcher's entry: the fixed order in which it works.
 #pragma once
 
+#include <vector>
+
 #include "platform/launch_text.h"
 
 // The game's landing page, used exactly as stored.
@@ -15,9 +17,9 @@ extern const char16_t kCompanion[];
 // there is none.
 void FillAddressIntoArguments();
 
-// The game shortcut the launcher opens: "play.lnk" when it exists as a file, else "play.url" when
-// that does, else "".
-LaunchText GameShortcutToOpen();
+// The follow-up items the launcher opens, in order: "play.lnk" when it exists as a file, else
+// "play.url" when that does; then "fscommand\wgame.exe" when it does.
+std::vector<LaunchText> FollowUpsToOpen();
 
 // Runs the launch sequence once and ends the process with exit code 0. Never returns.
 [[noreturn]] void LauncherMain();

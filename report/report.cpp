@@ -57,21 +57,20 @@ LaunchText LegacyProgId(bool& exists) {
   return progId;
 }
 
-// Tells what the lookup meets as it goes, and keeps what explains its outcome.
+// Tells what the lookup meets as it goes, and why it ended where it did.
 class LookupNarrator final : public LookupObserver {
  public:
   explicit LookupNarrator(LaunchText& out) : out_(out) {}
 
   void VersionRead(bool answered, DWORD major) override {
-    versionAnswered_ = answered;
-    newRoute_ = answered && major >= 6;
     if (!answered) {
       Line(u"Windows version: the query failed, so the launcher looks for no browser.");
-    } else if (newRoute_) {
+    } else if (major >= 6) {
       Line(u"The launcher sees major version " + Decimal(major) +
            u", so it reads the user's choice of http handler (UserChoiceLatest, where Windows 11 "
            u"keeps it since 24H2, and failing that UserChoice), then that ProgId's open command.");
     } else {
+      oldRoute_ = true;
       Line(u"The launcher sees major version " + Decimal(major) +
            u", older than Vista, so it reads the class-wide http open command.");
     }
@@ -79,110 +78,100 @@ class LookupNarrator final : public LookupObserver {
 
   void ChoiceKeyTried(const char16_t* key, bool opened, LONG error) override {
     const bool latest = TextEquals(key, kUserChoiceLatestKey);
-    readingLatest_ = latest && opened;
     if (!latest) {
       Line(u"UserChoiceLatest gives no ProgId (" + latestWhy_ +
            u"), so the launcher reads UserChoice, as on Windows before 11 24H2.");
     }
-    const LaunchText name = KeyName(HKEY_CURRENT_USER, key);
     if (opened) {
-      Line(u"Key " + name + u": exists, and opens for reading (the launcher only reads this key).");
+      Line(u"Key " + KeyName(HKEY_CURRENT_USER, key) +
+           u": exists, and opens for reading (the launcher only reads this key).");
       if (!latest) TellWriteGuard(key);
       return;
     }
     const LaunchText why = error == ERROR_FILE_NOT_FOUND ? LaunchText(u"the key does not exist")
                                                          : u"the key does not open for reading (" +
                                                                WindowsError(error) + u")";
-    Line(u"Key " + name + u": " + why + u".");
-    if (latest) {
-      latestWhy_ = why;
-    } else {
-      legacyFailed_ = true;
-      legacyWhy_ =
-          error == ERROR_FILE_NOT_FOUND
-              ? LaunchText(u"there is no UserChoice key")
-              : u"the UserChoice key does not open for reading (" + WindowsError(error) + u")";
-    }
+    Line(u"Key " + KeyName(HKEY_CURRENT_USER, key) + u": " + why + u".");
+    if (latest) latestWhy_ = why;
   }
 
   void LatestValueFailed(const LaunchText& message) override {
     latestWhy_ = u"its ProgId is not text (" + message + u")";
     Line(u"UserChoiceLatest ProgId: not read, " + latestWhy_ + u".");
-    readingLatest_ = false;
   }
 
   void KeyTried(HKEY root, const LaunchText& name, bool readable, bool opened,
                 LONG error) override {
-    readingLatest_ = false;
-    lastKey_ = KeyName(root, name);
-    if (root == HKEY_CLASSES_ROOT && newRoute_ && !latestProgId_.empty()) {
-      Line(WhyNotTheLegacyKey(latestProgId_));
-    }
-    lastReadable_ = readable;
-    lastOpened_ = opened;
-    lastError_ = error;
-    ++keys_;
+    if (!latestProgId_.empty()) Line(WhyNotTheLegacyKey(latestProgId_));
+    const LaunchText key = KeyName(root, name);
     if (!readable) {
-      Line(u"Key " + lastKey_ + u": does not exist (or may not be read).");
+      Line(u"Key " + key + u": does not exist (or may not be read).");
     } else if (opened) {
-      Line(u"Key " + lastKey_ + u": exists, and opens with full rights.");
+      Line(u"Key " + key + u": exists, and opens with full rights.");
     } else {
-      Line(u"Key " + lastKey_ + u": exists for reading, but does not open with full rights (" +
+      Line(u"Key " + key + u": exists for reading, but does not open with full rights (" +
            WindowsError(error) +
            u"). The usual cause: the browser is installed for all users, and this user may read "
            u"its key but not write it.");
     }
   }
 
-  void ValueRead(const LaunchText& name, const LaunchText& text) override {
-    if (readingLatest_) {
-      readingLatest_ = false;
+  void ValueRead(const LaunchText& key, const LaunchText& /*name*/,
+                 const LaunchText& text) override {
+    if (TextEquals(key, kUserChoiceLatestKey)) {
       latestProgId_ = text;
       if (text.empty()) latestWhy_ = u"its ProgId is empty or missing";
       Line(u"UserChoiceLatest ProgId: " + Shown(text));
-    } else if (name.empty()) {
-      commandRead_ = true;
+    } else if (TextEquals(key, kUserChoiceKey)) {
+      Line(u"UserChoice ProgId: " + Shown(text));
+    } else {
       command_ = text;
       Line(u"Command as stored: " + Shown(text));
-    } else {
-      Line(u"UserChoice ProgId: " + Shown(text));
     }
   }
 
   void CommandSplit(const LaunchText& command) override {
-    split_ = true;
-    if (!newRoute_) Line(u"The command names an .exe and is used lower-cased: " + command);
+    if (oldRoute_) Line(u"The command names an .exe and is used lower-cased: " + command);
   }
 
-  void LookupFailed(const LaunchText& message) override {
-    failure_ = message;
-    Line(u"The lookup stopped at a registry failure: " + message);
+  void LookupEnded(LookupEnd end, LONG error, const LaunchText& detail) override {
+    if (end == LookupEnd::kFailure) Line(u"The lookup stopped at a registry failure: " + detail);
+    why_ = WhyItEnded(end, error, detail);
   }
 
-  // Why BrowserExe stayed "": the step at which the lookup stopped.
-  LaunchText WhyNoBrowser() const {
-    if (!versionAnswered_) return u"the Windows version could not be read";
-    if (!failure_.empty()) return u"a registry value could not be read (" + failure_ + u")";
-    if (legacyFailed_) {
-      return legacyWhy_ + u", and UserChoiceLatest gives no ProgId (" + latestWhy_ +
-             u"): no browser is chosen for http links for this user";
-    }
-    if (keys_ > 0 && !lastOpened_) {
-      if (!lastReadable_) return u"the key " + lastKey_ + u" does not exist";
-      return u"the key " + lastKey_ + u" does not open with full rights (" +
-             WindowsError(lastError_) + u"), as with a browser installed for all users";
-    }
-    if (commandRead_ && !split_) return u"the command does not name an .exe";
-    if (split_ && command_.empty()) return u"the command is empty";
-    if (split_) {
-      return u"the command has no double quote after its first character (its executable path "
-             u"is not quoted)";
-    }
-    return u"no browser command was found";
-  }
+  // Why BrowserExe stayed "": where the lookup ended.
+  const LaunchText& WhyNoBrowser() const { return why_; }
 
  private:
   void Line(const LaunchText& text) { out_ += text + u"\r\n"; }
+
+  LaunchText WhyItEnded(LookupEnd end, LONG error, const LaunchText& detail) const {
+    switch (end) {
+      case LookupEnd::kNoVersion:
+        return u"the Windows version could not be read";
+      case LookupEnd::kFailure:
+        return u"a registry value could not be read (" + detail + u")";
+      case LookupEnd::kNoChoice:
+        return (error == ERROR_FILE_NOT_FOUND ? LaunchText(u"there is no UserChoice key")
+                                              : u"the UserChoice key does not open for reading (" +
+                                                    WindowsError(error) + u")") +
+               u", and UserChoiceLatest gives no ProgId (" + latestWhy_ +
+               u"): no browser is chosen for http links for this user";
+      case LookupEnd::kNoCommandKey:
+        return u"the key " + KeyName(HKEY_CLASSES_ROOT, detail) + u" does not exist";
+      case LookupEnd::kCommandKeyReadOnly:
+        return u"the key " + KeyName(HKEY_CLASSES_ROOT, detail) +
+               u" does not open with full rights (" + WindowsError(error) +
+               u"), as with a browser installed for all users";
+      case LookupEnd::kNotAnExe:
+        return u"the command does not name an .exe";
+      case LookupEnd::kSplit:
+        break;
+    }
+    if (command_.empty()) return u"the command is empty";
+    return u"the command has no double quote after its first character (its executable path is "
+           u"not quoted)";
+  }
 
   // Windows guards the choice against writing; the launcher, which only reads it, is not held
   // back by that, but support should know the guard is there.
@@ -215,22 +204,11 @@ class LookupNarrator final : public LookupObserver {
   }
 
   LaunchText& out_;
-  bool versionAnswered_ = false;
-  bool newRoute_ = false;
-  bool readingLatest_ = false;
+  bool oldRoute_ = false;
   LaunchText latestProgId_;
   LaunchText latestWhy_;  // why the newer key gave no ProgId
-  int keys_ = 0;
-  bool legacyFailed_ = false;
-  LaunchText legacyWhy_;  // why the legacy key gave nothing
-  LaunchText lastKey_;
-  bool lastReadable_ = false;
-  bool lastOpened_ = false;
-  LONG lastError_ = 0;
-  bool commandRead_ = false;
   LaunchText command_;
-  bool split_ = false;
-  LaunchText failure_;
+  LaunchText why_;
 };
 
 }  // namespace
@@ -265,84 +243,112 @@ LaunchText Joined(const std::vector<LaunchText>& items) {
   return text;
 }
 
-}  // namespace
+// The report, step by step, as the launcher runs: where it runs, the lookup, the arguments, the
+// watch, the follow-ups, and the verdict.
+class Report {
+ public:
+  LaunchText Text() const { return out_; }
 
-LaunchText LauncherReport(const RealWindowsVersion& real) {
-  LaunchText out;
-  auto line = [&out](const LaunchText& text) { out += text + u"\r\n"; };
+  void WhereItRuns(const RealWindowsVersion& real) {
+    LaunchUrl = kLandingPageUrl;
+    Line(u"Landing page: " + LaunchUrl);
+    Line(real.known ? u"Windows version: " + Decimal(real.major) + u"." + Decimal(real.minor) +
+                          u" build " + Decimal(real.build) +
+                          u" (Windows 11 24H2 is 10.0 build 26100, 25H2 build 26200)."
+                    : LaunchText(u"Windows version: not known (RtlGetVersion is not there)."));
+    Line(MayWriteKeysForAllUsers()
+             ? LaunchText(
+                   u"Rights: this report runs elevated or as an administrator: keys for all users "
+                   u"(HKEY_LOCAL_MACHINE) open with full rights here. A player who starts the "
+                   u"launcher normally usually has no such rights: for a browser installed for "
+                   u"all users the launcher then hands the address to the shell and does not "
+                   u"wait, even where the verdict below says it waits. Run the report without "
+                   u"administrator rights to see the player's verdict.")
+             : LaunchText(u"Rights: standard; keys for all users do not open with full rights, "
+                          u"as when a player starts the launcher."));
+  }
 
-  LaunchUrl = kLandingPageUrl;
-  line(u"Landing page: " + LaunchUrl);
-  line(real.known
-           ? u"Windows version: " + Decimal(real.major) + u"." + Decimal(real.minor) + u" build " +
-                 Decimal(real.build) + u" (Windows 11 24H2 is 10.0 build 26100, 25H2 build 26200)."
-           : LaunchText(u"Windows version: not known (RtlGetVersion is not there)."));
-  const bool administrator = MayWriteKeysForAllUsers();
-  line(administrator
-           ? LaunchText(
-                 u"Rights: this report runs elevated or as an administrator: keys for all users "
-                 u"(HKEY_LOCAL_MACHINE) open with full rights here. A player who starts the "
-                 u"launcher normally usually has no such rights: for a browser installed for all "
-                 u"users the launcher then hands the address to the shell and does not wait, even "
-                 u"where the verdict below says it waits. Run the report without administrator "
-                 u"rights to see the player's verdict.")
-           : LaunchText(u"Rights: standard; keys for all users do not open with full rights, as "
-                        u"when a player starts the launcher."));
-  LookupNarrator narrator(out);
-  FindDefaultBrowser(narrator);
-  line(u"BrowserExe after the split: " + Shown(BrowserExe));
-  line(u"BrowserArgs after the split: " + Shown(BrowserArgs));
-  FillAddressIntoArguments();
-  line(u"BrowserArgs with the address: " + Shown(BrowserArgs));
+  void Lookup() {
+    FindDefaultBrowser(narrator_);
+    Line(u"BrowserExe after the split: " + Shown(BrowserExe));
+    Line(u"BrowserArgs after the split: " + Shown(BrowserArgs));
+  }
 
-  LaunchText watched;
-  if (!TextEquals(BrowserExe, u"")) {
-    watched = WatchedImageNameFor(BrowserExe);
-    line(u"Watched image name: " + Shown(watched) +
+  void Arguments() {
+    FillAddressIntoArguments();
+    Line(u"BrowserArgs with the address: " + Shown(BrowserArgs));
+  }
+
+  // The image name the wait would follow, and which processes carry it now: the player's, which
+  // keep the wait going, and apart those of other sessions, which do not.
+  void Watch() {
+    if (TextEquals(BrowserExe, u"")) return;
+    watched_ = WatchedImageNameFor(BrowserExe);
+    Line(u"Watched image name: " + Shown(watched_) +
          u" (the wait goes on while any process's image name contains it)");
     std::vector<LaunchText> counted;
     std::vector<LaunchText> elsewhere;
-    for (const MatchingProcess& process : RunningProcessesMatching(watched)) {
+    for (const MatchingProcess& process : RunningProcessesMatching(watched_)) {
       if (process.counts) {
         counted.push_back(process.image);
       } else {
         elsewhere.push_back(process.image + u" (session " + Decimal(process.session) + u")");
       }
     }
-    line(counted.empty() ? LaunchText(u"Running now: none.")
+    Line(counted.empty() ? LaunchText(u"Running now: none.")
                          : u"Running now: " + Joined(counted) +
                                u". A browser that is already open keeps the wait going until it "
                                u"is closed too.");
     if (!elsewhere.empty()) {
-      line(u"Running in other sessions, not counted: " + Joined(elsewhere) +
+      Line(u"Running in other sessions, not counted: " + Joined(elsewhere) +
            u". These belong to another user signed in on this PC (or over Remote Desktop); only "
            u"the processes of the player's own session keep the wait going.");
     }
   }
 
-  for (const char16_t* item : {kGameShortcut, kGameInternetShortcut, kCompanion}) {
-    line(u"Follow-up " + LaunchText(item) +
-         (IsExistingFile(item) ? u": exists." : u": not found in this folder (as a file)."));
+  void FollowUps() {
+    for (const char16_t* item : {kGameShortcut, kGameInternetShortcut, kCompanion}) {
+      Line(u"Follow-up " + LaunchText(item) +
+           (IsExistingFile(item) ? u": exists." : u": not found in this folder (as a file)."));
+    }
+    const std::vector<LaunchText> opens = FollowUpsToOpen();
+    Line(u"Opens afterwards, in this order: " + (opens.empty() ? u"nothing" : Joined(opens)) +
+         u".");
   }
-  // The launcher's own choice of shortcut; the companion opens whenever it exists.
-  std::vector<LaunchText> opens;
-  const LaunchText shortcut = GameShortcutToOpen();
-  if (!shortcut.empty()) opens.push_back(shortcut);
-  if (IsExistingFile(kCompanion)) opens.push_back(kCompanion);
-  line(u"Opens afterwards, in this order: " + (opens.empty() ? u"nothing" : Joined(opens)) + u".");
 
-  if (TextEquals(BrowserExe, u"")) {
-    line(u"Verdict: hands the address to the shell and does not wait, because " +
-         narrator.WhyNoBrowser() + u".");
-  } else if (!IsExistingFile(WithoutQuotes(BrowserExe))) {
-    line(u"Verdict: tries to start " + BrowserExe +
-         u", which is not an existing file; when that start fails, the address is not opened "
-         u"and the launcher does not wait.");
-  } else if (watched.empty()) {
-    line(u"Verdict: starts " + BrowserExe +
-         u" and goes on after the first check, a second later: the watched name is empty.");
-  } else {
-    line(u"Verdict: starts " + BrowserExe + u" and waits until no " + watched + u" is running.");
+  void Verdict() {
+    if (TextEquals(BrowserExe, u"")) {
+      Line(u"Verdict: hands the address to the shell and does not wait, because " +
+           narrator_.WhyNoBrowser() + u".");
+    } else if (!IsExistingFile(WithoutQuotes(BrowserExe))) {
+      Line(u"Verdict: tries to start " + BrowserExe +
+           u", which is not an existing file; when that start fails, the address is not opened "
+           u"and the launcher does not wait.");
+    } else if (watched_.empty()) {
+      Line(u"Verdict: starts " + BrowserExe +
+           u" and goes on after the first check, a second later: the watched name is empty.");
+    } else {
+      Line(u"Verdict: starts " + BrowserExe + u" and waits until no " + watched_ + u" is running.");
+    }
   }
-  return out;
+
+ private:
+  void Line(const LaunchText& text) { out_ += text + u"\r\n"; }
+
+  LaunchText out_;
+  LookupNarrator narrator_{out_};
+  LaunchText watched_;
+};
+
+}  // namespace
+
+LaunchText LauncherReport(const RealWindowsVersion& real) {
+  Report report;
+  report.WhereItRuns(real);
+  report.Lookup();
+  report.Arguments();
+  report.Watch();
+  report.FollowUps();
+  report.Verdict();
+  return report.Text();
 }
