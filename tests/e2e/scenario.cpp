@@ -33,6 +33,14 @@ std::vector<Event> Parse(const std::string& log) {
   return events;
 }
 
+// Every stand-in's events, in the order of their times.
+std::vector<Event> ReadEvents(const std::wstring& log) {
+  std::vector<Event> events = Parse(ReadStandinLogs(log));
+  std::stable_sort(events.begin(), events.end(),
+                   [](const Event& a, const Event& b) { return a.ms < b.ms; });
+  return events;
+}
+
 // Where the launcher and the report under test come from: beside this program, or the folder that
 // E2E_SHIPPED_DIR names (the shipped i686 programs, run from the x86_64 harness under emulation).
 std::wstring ShippedFolder() {
@@ -183,16 +191,16 @@ std::string Scenario::RunReport() {
 
 std::vector<Event> Scenario::Events(std::size_t count, DWORD timeoutMs) const {
   const unsigned long long deadline = Now() + timeoutMs;
-  std::vector<Event> events = Parse(ReadFileText(log_));
+  std::vector<Event> events = ReadEvents(log_);
   while (events.size() < count && Now() < deadline) {
     Sleep(50);
-    events = Parse(ReadFileText(log_));
+    events = ReadEvents(log_);
   }
   return events;
 }
 
 void Scenario::ClearEvents() const {
-  DeleteFileW(log_.c_str());
+  DeleteStandinLogs(log_);
 }
 
 std::vector<Event> Scenario::Starts(std::size_t count, DWORD timeoutMs) const {

@@ -1,6 +1,7 @@
 // A stand-in for the programs the launcher starts: a browser, the game behind a shortcut, the
 // companion program. Copied under whatever name a scenario needs. It appends what happened to it to
-// the log named by STANDIN_LOG, one line per event:
+// a log of its own, the path in STANDIN_LOG followed by ".<process id>.log" (stand-ins start at the
+// same moment, and no two of them write one file), one line per event:
 //   start <image> <creation ms> <working directory> | <command line>
 //   end <image> <ms>
 // and behaves as told by a file beside it, <its own path>.cfg, holding lines of
@@ -26,9 +27,12 @@ unsigned long long Now() {
 }
 
 void Log(const std::string& line) {
-  wchar_t path[MAX_PATH];
-  if (GetEnvironmentVariableW(L"STANDIN_LOG", path, MAX_PATH) == 0) return;
-  const HANDLE log = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  wchar_t base[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"STANDIN_LOG", base, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  const std::wstring path =
+      std::wstring(base) + L"." + std::to_wstring(GetCurrentProcessId()) + L".log";
+  const HANDLE log = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (log == INVALID_HANDLE_VALUE) return;
   const std::string text = line + "\r\n";

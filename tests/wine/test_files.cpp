@@ -107,3 +107,33 @@ void PlaceStandin(const std::wstring& path, unsigned lifeMs, const std::string& 
   if (!spawn.empty()) config += "spawn=" + spawn + "\r\n";
   WriteFileText(path + L".cfg", config);
 }
+
+namespace {
+
+std::vector<std::wstring> StandinLogs(const std::wstring& log) {
+  std::vector<std::wstring> logs;
+  const std::wstring folder = log.substr(0, log.rfind(L'\\') + 1);
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW((log + L".*.log").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return logs;
+  do {
+    logs.push_back(folder + found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return logs;
+}
+
+}  // namespace
+
+std::string ReadStandinLogs(const std::wstring& log) {
+  std::string lines;
+  for (const std::wstring& path : StandinLogs(log)) {
+    const std::string text = ReadFileText(path);
+    lines += text.substr(0, text.rfind('\n') + 1);
+  }
+  return lines;
+}
+
+void DeleteStandinLogs(const std::wstring& log) {
+  for (const std::wstring& path : StandinLogs(log)) DeleteFileW(path.c_str());
+}

@@ -41,3 +41,10 @@ void WriteFileText(const std::wstring& path, const std::string& content);
 // Places a copy of the stand-in program at `path` that lives `lifeMs` and first starts `spawn`
 // when one is given.
 void PlaceStandin(const std::wstring& path, unsigned lifeMs, const std::string& spawn = "");
+
+// Every stand-in writes the lines of its own log, "<log>.<process id>.log" for the `log` named by
+// STANDIN_LOG. Their lines, one log after another, each cut after its last line end (a line still
+// being written waits for the next read).
+std::string ReadStandinLogs(const std::wstring& log);
+// Deletes them.
+void DeleteStandinLogs(const std::wstring& log);

@@ -45,7 +45,7 @@ double Median(std::vector<double> values) {
 // The time of the first "<kind> <image> <ms>" line in the stand-ins' log, waiting for it a while.
 double LoggedMs(const std::wstring& log, const std::string& kind, const std::string& image) {
   for (int tries = 0; tries < 200; ++tries) {
-    std::istringstream lines(ReadFileText(log));
+    std::istringstream lines(ReadStandinLogs(log));
     std::string k, i;
     double ms = 0;
     std::string rest;
