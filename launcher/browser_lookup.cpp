@@ -87,11 +87,23 @@ LaunchText ReadLatestProgId(TRegistry& registry, LookupObserver& observer) {
   return progId;
 }
 
+// Windows 10 and later say themselves which ProgId opens http links: the one Settings shows,
+// whichever choice key Windows honoured, and none whose Hash does not match. The keys can
+// disagree with that on Windows 11 since 24H2 (Settings writes only the newer key; a browser
+// that makes itself the default may write only the legacy one), and no fixed order of them is
+// right on every machine. Older Windows, and Wine, give no answer: "" leaves it to the keys.
+LaunchText ShellProgId(LookupObserver& observer) {
+  const ShellAnswer answer = AskShellAboutHttp(kAssocProgId);
+  observer.ShellAnswered(answer.code, answer.text);
+  return answer.Answered() ? answer.text : LaunchText();
+}
+
 // Windows Vista and later: the handler the user chose, by its ProgId.
 Ending ReadUserChoiceCommand(TRegistry& registry, LookupObserver& observer) {
   Ending ending;
   registry.SetRootKey(HKEY_CURRENT_USER);
-  LaunchText progId = ReadLatestProgId(registry, observer);
+  LaunchText progId = ShellProgId(observer);
+  if (progId.empty()) progId = ReadLatestProgId(registry, observer);
   if (progId.empty()) {
     if (!OpenChoiceKey(registry, kUserChoiceKey, observer, ending.error)) {
       ending.end = LookupEnd::kNoChoice;

@@ -9,7 +9,8 @@
 enum class LookupEnd : std::uint8_t {
   kSplit,               // a command was split (BrowserExe is "" when it had no quote to cut at)
   kNoVersion,           // the version query failed
-  kNoChoice,            // neither choice key gave a ProgId: the legacy key did not open
+  kNoChoice,            // neither the shell nor a choice key gave a ProgId: the legacy key did
+                        // not open
   kNoCommandKey,        // the command key does not open for reading
   kCommandKeyReadOnly,  // the command key does not open with full rights
   kNotAnExe,            // older systems: the class-wide command names no .exe
@@ -22,6 +23,10 @@ class LookupObserver {
  public:
   // The version query: whether it answered, and the major version when it did.
   virtual void VersionRead(bool /*answered*/, DWORD /*major*/) {}
+  // The shell's answer to which ProgId opens http links (Windows 10 and later): the call's result
+  // and the text. The lookup takes the ProgId when `code` is S_OK and the text is not empty, and
+  // then reads no choice key.
+  virtual void ShellAnswered(HRESULT /*code*/, const LaunchText& /*progId*/) {}
   // A choice key below HKEY_CURRENT_USER (kUserChoiceLatestKey or kUserChoiceKey), opened for
   // reading only: whether it opened, and the error when not.
   virtual void ChoiceKeyTried(const char16_t* /*key*/, bool /*opened*/, LONG /*error*/) {}
@@ -46,7 +51,8 @@ class LookupObserver {
 
 // Below HKEY_CURRENT_USER: the user's choice of handler for http links. Windows 11 since 24H2
 // keeps it in the newer key's value "ProgId"; older Windows, and machines never changed since, in
-// the legacy key's value "Progid". The launcher opens both for reading only.
+// the legacy key's value "Progid". The launcher opens both for reading only, and reads them only
+// when the shell does not say which ProgId it opens links with.
 extern const char16_t kUserChoiceLatestKey[];
 extern const char16_t kUserChoiceKey[];
 

@@ -61,6 +61,11 @@ struct LookupCase {
   DWORD commandGrant = KEY_ALL_ACCESS;
   DWORD commandType = REG_SZ;  // REG_NONE: no command value at all
   std::vector<BYTE> command = Utf16(u"\"C:\\Firefox\\firefox.exe\" -- \"%1\"");
+  HRESULT shellStatus = E_INVALIDARG;  // Windows before 10 by default
+  LaunchText shellProgId;
+  bool keysUnread = false;  // the shell's answer was taken: no choice key is opened
+  bool shlwapi = true;
+  std::string missingExport;
   LaunchText exe = u"\"C:\\Firefox\\firefox.exe\"";
   LaunchText args = u" -- \"%1\"";
 
@@ -108,6 +113,22 @@ struct LookupCase {
     return *this;
   }
   LookupCase& ExpectNothing() { return Expect(u"", u""); }
+  // Windows 10 and later: the shell names the ProgId, and the keys are not read.
+  LookupCase& ShellAnswers(LaunchText progId) {
+    ShellFails(S_OK, std::move(progId));
+    keysUnread = true;
+    return *this;
+  }
+  LookupCase& ShellFails(HRESULT status, LaunchText progId = u"") {
+    shellStatus = status;
+    shellProgId = std::move(progId);
+    return *this;
+  }
+  LookupCase& NoShell(std::string function) {
+    shlwapi = !function.empty();
+    missingExport = std::move(function);
+    return *this;
+  }
 };
 
 LookupCase Case(const char* why) {
@@ -121,6 +142,10 @@ void RunLookupCases(const LookupCase (&cases)[N]) {
     fake::Machine& m = fake::M();
     m.majorVersion = c.major;
     m.versionFails = c.versionFails;
+    m.shellProgIdStatus = c.shellStatus;
+    m.shellProgId = c.shellProgId;
+    m.shlwapiFound = c.shlwapi;
+    if (!c.missingExport.empty()) m.missingExports.insert(c.missingExport);
     if (c.userChoice) {
       m.SetValue(HKEY_CURRENT_USER, kUserChoice, u"Progid", c.progIdType, c.progId);
       m.Key(HKEY_CURRENT_USER, kUserChoice).granted = c.userChoiceGrant;
@@ -145,8 +170,10 @@ void RunLookupCases(const LookupCase (&cases)[N]) {
     for (const fake::RegOpenCall& call : m.regOpens) {
       if (call.subKey == kLatest || call.subKey == kUserChoice) {
         EXPECT_EQ(call.desired, 0x00020009u) << c.why << ": a choice key is only read";
+        EXPECT_FALSE(c.keysUnread) << c.why << ": a choice key read despite the shell's answer";
       }
     }
+    EXPECT_EQ(m.librariesLoaded, 0) << c.why << ": shlwapi.dll is let go";
   }
 }
 
@@ -253,6 +280,56 @@ TEST_F(BrowserLookupTest, NewerChoiceKeyFirstAndTheLegacyKeyAsItsFallback) {
   for (const fake::RegOpenCall& call : machine.regOpens) {
     EXPECT_NE(call.subKey, kLatest) << "opened on the old systems' route";
   }
+}
+
+// Windows 10 and later answer which ProgId opens http links; the choice keys only stand in for
+// that answer where Windows gives none.
+TEST_F(BrowserLookupTest, WindowsOwnAnswerFirstAndTheChoiceKeysAsItsFallback) {
+  const LaunchText chromeKey = u"ChromeHTML\\shell\\open\\command";
+  const LaunchText chromeExe = u"\"C:\\Chrome\\chrome.exe\"";
+  const LaunchText chromeArgs = u" --single-argument %1";
+  const LaunchText edgeKey = u"MSEdgeHTM\\shell\\open\\command";
+  const LaunchText longProgId = u"AppX" + LaunchText(200, u'q');
+  const LookupCase cases[] = {
+      Case("Windows' answer while both keys name other browsers")
+          .Latest(REG_SZ, Utf16(u"MSEdgeHTM"))
+          .ShellAnswers(u"ChromeHTML")
+          .CommandKey(chromeKey)
+          .Command(REG_SZ, Utf16(chromeExe + chromeArgs))
+          .Expect(chromeExe, chromeArgs),
+      Case("Windows' answer with neither key there")
+          .NoUserChoice()
+          .ShellAnswers(u"ChromeHTML")
+          .CommandKey(chromeKey)
+          .Command(REG_SZ, Utf16(chromeExe + chromeArgs))
+          .Expect(chromeExe, chromeArgs),
+      Case("Windows' answer whose command key is only readable: the shell's route")
+          .ShellAnswers(u"ChromeHTML")
+          .CommandKey(chromeKey, KEY_READ)
+          .Command(REG_SZ, Utf16(chromeExe + chromeArgs))
+          .ExpectNothing(),
+      Case("an answer longer than the first buffer")
+          .ShellAnswers(longProgId)
+          .CommandKey(longProgId + u"\\shell\\open\\command"),
+      Case("before Windows 10 (E_INVALIDARG): the newer key, then the legacy")
+          .Latest(REG_SZ, Utf16(u"MSEdgeHTM"))
+          .CommandKey(edgeKey)
+          .Command(REG_SZ, Utf16(u"\"C:\\Edge\\msedge.exe\" %1"))
+          .Expect(u"\"C:\\Edge\\msedge.exe\"", u" %1"),
+      Case("Wine (E_NOTIMPL): the legacy key").ShellFails(E_NOTIMPL),
+      Case("an empty answer: the keys").ShellFails(S_OK, u""),
+      Case("an answer past any sensible length: the keys")
+          .ShellFails(S_OK, LaunchText(40000, u'x')),
+      Case("no AssocQueryStringW: the keys").NoShell("AssocQueryStringW"),
+      Case("no shlwapi.dll: the keys").NoShell(""),
+      Case("older systems never ask")
+          .Major(5)
+          .ShellAnswers(u"ChromeHTML")
+          .CommandKey(u"http\\shell\\open\\command")
+          .Expect(u"\"c:\\firefox\\firefox.exe\"", u" -- \"%1\""),
+  };
+  RunLookupCases(cases);
+  EXPECT_EQ(machine.shellQueries, 0) << "asked on the old systems' route";
 }
 
 // Windows guards the choice keys against writing; the command key still needs full rights, which

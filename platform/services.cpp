@@ -58,6 +58,62 @@ void ShellOpen(const LaunchText& file) {
 
 namespace {
 
+using AssocQueryStringFn = HRESULT(WINAPI*)(DWORD flags, DWORD what, LPCWSTR association,
+                                            LPCWSTR extra, LPWSTR out, DWORD* outSize);
+
+const DWORD kAssocIsProtocol = 0x1000;
+const DWORD kAssocNoTruncate = 0x20;
+// Room for any ProgId at the first call; a command may ask for more, once, up to the longest
+// text a registry value of this kind holds in practice.
+const DWORD kFirstAnswerSize = 128;
+const DWORD kAnswerSizeLimit = 32768;
+
+// A DLL of the system folder, by its full path: never one that lies in the game's folder.
+HMODULE LoadSystemLibrary(const char16_t* name) {
+  WCHAR folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  const LaunchText path = TextUpToZero(folder, length) + u"\\" + name;
+  return LoadLibraryW(Wide(path));
+}
+
+// One call into a buffer of `size` units; S_OK leaves the text, cut at its first zero unit and
+// never read past the buffer.
+HRESULT AskInto(AssocQueryStringFn ask, DWORD what, DWORD& size, LaunchText& text) {
+  std::vector<WCHAR> buffer(size, 0);
+  const HRESULT code =
+      ask(kAssocIsProtocol | kAssocNoTruncate, what, Wide(u"http"), nullptr, buffer.data(), &size);
+  if (code == S_OK) text = TextUpToZero(buffer.data(), buffer.size());
+  return code;
+}
+
+}  // namespace
+
+ShellAnswer AskShellAboutHttp(DWORD what) {
+  ShellAnswer answer;
+  const HMODULE shlwapi = LoadSystemLibrary(u"shlwapi.dll");
+  if (shlwapi == nullptr) return answer;
+  const auto ask = BindByName<AssocQueryStringFn>(shlwapi, "AssocQueryStringW");
+  if (ask == nullptr) {
+    answer.code = kNoShellFunction;
+  } else {
+    try {
+      DWORD size = kFirstAnswerSize;
+      answer.code = AskInto(ask, what, size, answer.text);
+      // ASSOCF_NOTRUNCATE: a short buffer fails with E_POINTER and the size it needs.
+      if (answer.code == E_POINTER && size > kFirstAnswerSize && size <= kAnswerSizeLimit) {
+        answer.code = AskInto(ask, what, size, answer.text);
+      }
+    } catch (const std::bad_alloc&) {
+      answer.code = E_OUTOFMEMORY;
+    }
+  }
+  FreeLibrary(shlwapi);
+  return answer;
+}
+
+namespace {
+
 using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
 using ProcessWalkFn = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32W*);
 

@@ -33,6 +33,26 @@ void RestrictDllSearchToSystem();
 // ShellExecuteW(no owner, "open", file, "", "", SW_SHOWNORMAL); the result is of no interest.
 void ShellOpen(const LaunchText& file);
 
+// What the shell answers for http links: AssocQueryStringW of shlwapi.dll, with ASSOCF_IS_PROTOCOL
+// and ASSOCF_NOTRUNCATE. Windows 10 and later know kAssocProgId, the ProgId that links really open
+// with, whichever choice key Windows honoured; older Windows fail that question, and Wine answers
+// E_NOTIMPL. shlwapi.dll is loaded from the system folder by its full path and the function is
+// bound by name, so the oldest systems start without it.
+const DWORD kAssocCommand = 1;  // ASSOCSTR_COMMAND: the open command
+const DWORD kAssocProgId = 20;  // ASSOCSTR_PROGID
+const HRESULT kNoShellLibrary = static_cast<HRESULT>(0x8007007EUL);   // no shlwapi.dll
+const HRESULT kNoShellFunction = static_cast<HRESULT>(0x8007007FUL);  // no AssocQueryStringW
+
+struct ShellAnswer {
+  HRESULT code = kNoShellLibrary;  // what the call returned, or why it was not made
+  LaunchText text;                 // the answer; "" unless code is S_OK
+
+  // An answer the launcher can take: S_OK with a text.
+  bool Answered() const { return code == S_OK && !text.empty(); }
+};
+
+ShellAnswer AskShellAboutHttp(DWORD what);
+
 // The toolhelp process snapshot, bound by name in kernel32 at first use (the launcher must start on
 // systems without it). While unbound: a null handle, and enumeration that answers false.
 HANDLE ToolhelpCreateSnapshot(DWORD flags, DWORD processId);

@@ -140,3 +140,25 @@ TEST(ServicesOnWindows, VersionQueryAnswers) {
 }
 
 }  // namespace
+
+// Wine gives no ProgId for http (it never reads a choice key), so every scenario under Wine takes
+// the choice keys' route; only the fake Windows shows Windows 10's answer being followed. When a
+// Wine release starts to answer, this fails: then the scenarios prove that answer too.
+TEST(ServicesOnWindows, WineGivesNoProgIdForHttpButTheClassCommand) {
+  const ShellAnswer progId = AskShellAboutHttp(kAssocProgId);
+  EXPECT_EQ(progId.code, E_NOTIMPL) << std::string(progId.text.begin(), progId.text.end());
+  EXPECT_TRUE(progId.text.empty());
+
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  WCHAR stored[1024] = {};
+  DWORD size = sizeof stored - sizeof(WCHAR);
+  EXPECT_EQ(
+      RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(stored), &size),
+      ERROR_SUCCESS);
+  RegCloseKey(key);
+  const ShellAnswer command = AskShellAboutHttp(kAssocCommand);
+  EXPECT_EQ(command.code, S_OK);
+  EXPECT_EQ(command.text, TextUpToZero(stored, 1024));
+}

@@ -39,6 +39,7 @@ using INT_PTR = std::intptr_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LSTATUS = LONG;
+using HRESULT = LONG;
 using REGSAM = DWORD;
 using LPCWSTR = const WCHAR*;
 using LPWSTR = WCHAR*;
@@ -81,6 +82,13 @@ using FARPROC = INT_PTR(WINAPI*)();
 #define ERROR_INVALID_NAME 123L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_MORE_DATA 234L
+
+#define S_OK ((HRESULT)0)
+#define S_FALSE ((HRESULT)1)
+#define E_NOTIMPL ((HRESULT)0x80004001L)
+#define E_POINTER ((HRESULT)0x80004003L)
+#define E_INVALIDARG ((HRESULT)0x80070057L)
+#define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
 
 #define REG_NONE 0
 #define REG_SZ 1
@@ -208,6 +216,9 @@ DWORD WINAPI GetLastError();
 HANDLE WINAPI FindFirstFileW(LPCWSTR fileName, WIN32_FIND_DATAW* findData);
 BOOL WINAPI FindClose(HANDLE findFile);
 HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
+HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
+BOOL WINAPI FreeLibrary(HMODULE module);
+UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL WINAPI CloseHandle(HANDLE object);
 DWORD WINAPI GetCurrentProcessId();

@@ -22,6 +22,14 @@ LaunchText Decimal(unsigned long value) {
   return digits;
 }
 
+LaunchText Hex(DWORD value) {
+  LaunchText digits;
+  for (int shift = 28; shift >= 0; shift -= 4) {
+    digits += u"0123456789ABCDEF"[(value >> shift) & 0xF];
+  }
+  return u"0x" + digits;
+}
+
 LaunchText Shown(const LaunchText& text) {
   return text.empty() ? LaunchText(u"(empty)") : text;
 }
@@ -40,21 +48,52 @@ LaunchText WindowsError(LONG error) {
   return text;
 }
 
-// The legacy key's ProgId, read apart from the lookup, for when the newer key gave the ProgId and
-// the lookup never looked at it. "" with `exists` false when there is no such key.
-LaunchText LegacyProgId(bool& exists) {
+// A choice key's ProgId, read apart from the lookup, for a key the lookup did not read. "" with
+// `exists` false when there is no such key.
+LaunchText ChoiceKeyProgId(const char16_t* key, const char16_t* value, bool& exists) {
   TRegistry registry;
-  exists = registry.OpenKeyReadOnly(kUserChoiceKey);
+  exists = registry.OpenKeyReadOnly(key);
   LaunchText progId;
   if (exists) {
     try {
-      progId = registry.ReadString(u"Progid");
+      progId = registry.ReadString(value);
     } catch (const ERegistryException& failure) {
       progId = u"(not text: " + failure.Message() + u")";
     }
     registry.CloseKey();
   }
   return progId;
+}
+
+bool SameNoCase(const LaunchText& a, const LaunchText& b) {
+  return TextEquals(FoldLowerAscii(a), FoldLowerAscii(b));
+}
+
+// Why the shell gave no ProgId, in a few words.
+LaunchText WhyNoShellAnswer(HRESULT code) {
+  switch (code) {
+    case S_OK:
+      return u"an empty ProgId";
+    case E_NOTIMPL:
+      return u"not implemented, as under Wine";
+    case E_INVALIDARG:
+      return u"Windows before 10 does not know the question";
+    case kNoShellFunction:
+      return u"shlwapi.dll has no AssocQueryStringW";
+    case kNoShellLibrary:
+      return u"no shlwapi.dll in the system folder";
+    default:
+      return u"a failure";
+  }
+}
+
+// The program an open command names: its quoted path, or what comes before its first space.
+LaunchText ProgramOf(const LaunchText& command) {
+  if (!command.empty() && command[0] == u'"') {
+    const std::size_t quote = command.find(u'"', 1);
+    return command.substr(1, quote == LaunchText::npos ? LaunchText::npos : quote - 1);
+  }
+  return command.substr(0, command.find(u' '));
 }
 
 // Tells what the lookup meets as it goes, and why it ended where it did.
@@ -67,13 +106,26 @@ class LookupNarrator final : public LookupObserver {
       Line(u"Windows version: the query failed, so the launcher looks for no browser.");
     } else if (major >= 6) {
       Line(u"The launcher sees major version " + Decimal(major) +
-           u", so it reads the user's choice of http handler (UserChoiceLatest, where Windows 11 "
-           u"keeps it since 24H2, and failing that UserChoice), then that ProgId's open command.");
+           u", so it asks Windows which ProgId opens http links (Windows 10 and later answer); "
+           u"without an answer it reads the user's choice of http handler (UserChoiceLatest, "
+           u"where Windows 11 keeps it since 24H2, and failing that UserChoice); then it reads "
+           u"that ProgId's open command.");
     } else {
       oldRoute_ = true;
       Line(u"The launcher sees major version " + Decimal(major) +
            u", older than Vista, so it reads the class-wide http open command.");
     }
+  }
+
+  void ShellAnswered(HRESULT code, const LaunchText& progId) override {
+    if (code != S_OK || progId.empty()) {
+      Line(u"Windows' answer for http links: no answer (" + Hex(static_cast<DWORD>(code)) + u", " +
+           WhyNoShellAnswer(code) + u"), so the launcher reads the choice keys.");
+      return;
+    }
+    Line(u"Windows' answer for http links: ProgId " + progId +
+         u". The launcher follows it and does not read the choice keys.");
+    TellChoiceKeysBeside(progId);
   }
 
   void ChoiceKeyTried(const char16_t* key, bool opened, LONG error) override {
@@ -141,6 +193,8 @@ class LookupNarrator final : public LookupObserver {
 
   // Why BrowserExe stayed "": where the lookup ended.
   const LaunchText& WhyNoBrowser() const { return why_; }
+  // The command the lookup read, "" when it read none.
+  const LaunchText& Command() const { return command_; }
 
  private:
   void Line(const LaunchText& text) { out_ += text + u"\r\n"; }
@@ -186,16 +240,44 @@ class LookupNarrator final : public LookupObserver {
          u"UserChoice Protection Driver). The launcher only reads it, so it reads it anyway.");
   }
 
+  // Windows answered, so the lookup read neither choice key: what they hold, and where they
+  // disagree with the answer, which of them Windows goes by.
+  void TellChoiceKeysBeside(const LaunchText& answer) {
+    bool latestExists = false;
+    bool legacyExists = false;
+    const LaunchText latest = ChoiceKeyProgId(kUserChoiceLatestKey, u"ProgId", latestExists);
+    const LaunchText legacy = ChoiceKeyProgId(kUserChoiceKey, u"Progid", legacyExists);
+    const auto held = [](bool exists, const LaunchText& progId) {
+      return exists ? Shown(progId) : LaunchText(u"(no such key)");
+    };
+    Line(u"UserChoiceLatest ProgId: " + held(latestExists, latest) + u"; UserChoice ProgId: " +
+         held(legacyExists, legacy) + u".");
+    const bool latestDiffers = latestExists && !SameNoCase(latest, answer);
+    const bool legacyDiffers = legacyExists && !SameNoCase(legacy, answer);
+    if (!latestDiffers && !legacyDiffers) return;
+    LaunchText uses =
+        u"neither key: Windows ignores a choice whose Hash does not match and opens "
+        u"links with its own default";
+    if (latestExists && !latestDiffers) uses = u"UserChoiceLatest";
+    if (legacyExists && !legacyDiffers) uses = u"UserChoice";
+    Line(LaunchText(latestDiffers && legacyDiffers ? u"Both keys differ"
+                    : latestDiffers                ? u"UserChoiceLatest differs"
+                                                   : u"UserChoice differs") +
+         u" from Windows' answer. Windows uses " + uses +
+         u"; a launcher that read the keys would have started another browser than the one "
+         u"links open in.");
+  }
+
   // The newer key gave the ProgId, so the lookup never looked at the legacy one: what it holds.
   static LaunchText WhyNotTheLegacyKey(const LaunchText& latestProgId) {
     bool legacyExists = false;
-    const LaunchText legacy = LegacyProgId(legacyExists);
+    const LaunchText legacy = ChoiceKeyProgId(kUserChoiceKey, u"Progid", legacyExists);
     LaunchText text =
         u"The ProgId comes from UserChoiceLatest, so the launcher does not read "
         u"UserChoice";
     if (!legacyExists) return text + u" (which does not exist here).";
     text += u" (its Progid here: " + Shown(legacy) + u")";
-    if (!TextEquals(FoldLowerAscii(legacy), FoldLowerAscii(latestProgId))) {
+    if (!SameNoCase(legacy, latestProgId)) {
       text +=
           u". They differ: Settings writes only UserChoiceLatest, so UserChoice names a "
           u"browser this user has left";
@@ -274,6 +356,27 @@ class Report {
     Line(u"BrowserArgs after the split: " + Shown(BrowserArgs));
   }
 
+  // The shell's own open command for http beside the one the launcher read: on every machine
+  // where a player runs the report, a check that both lead to one program.
+  void ShellCommand() {
+    const ShellAnswer shell = AskShellAboutHttp(kAssocCommand);
+    if (!shell.Answered()) {
+      Line(u"The shell's command for http links: no answer (" +
+           Hex(static_cast<DWORD>(shell.code)) + u").");
+      return;
+    }
+    Line(u"The shell's command for http links: " + shell.text);
+    const LaunchText& read = narrator_.Command();
+    if (read.empty()) {
+      Line(u"The launcher read no command to compare it with.");
+    } else if (SameNoCase(ProgramOf(shell.text), ProgramOf(read))) {
+      Line(u"It names the same program as the command the launcher read.");
+    } else {
+      Line(u"It names another program (" + ProgramOf(shell.text) +
+           u") than the command the launcher read (" + ProgramOf(read) + u").");
+    }
+  }
+
   void Arguments() {
     FillAddressIntoArguments();
     Line(u"BrowserArgs with the address: " + Shown(BrowserArgs));
@@ -346,6 +449,7 @@ LaunchText LauncherReport(const RealWindowsVersion& real) {
   Report report;
   report.WhereItRuns(real);
   report.Lookup();
+  report.ShellCommand();
   report.Arguments();
   report.Watch();
   report.FollowUps();

@@ -207,6 +207,59 @@ TEST_F(ReportTest, TellsWhichChoiceKeyGaveTheProgIdAndWhyNotTheOther) {
   }
 }
 
+// Windows' own answer decides; support must see where the keys disagree with it, and whether the
+// shell's own command leads to the program the launcher would start.
+TEST_F(ReportTest, TellsWindowsOwnAnswerBesideTheChoiceKeysAndTheShellsCommand) {
+  const LaunchText latest = kUserChoice + u"Latest\\ProgId";
+  const auto answer = [latest](const LaunchText& shell, const LaunchText& newer) {
+    return [=](fake::Machine& m) {
+      m.shellProgIdStatus = S_OK;
+      m.shellProgId = shell;
+      if (!newer.empty()) m.SetText(HKEY_CURRENT_USER, latest, u"ProgId", newer);
+      m.SetText(HKEY_CLASSES_ROOT, u"ChromeHTML\\shell\\open\\command", u"",
+                u"\"C:\\Chrome\\chrome.exe\" %1");
+    };
+  };
+  struct Row {
+    const char* why;
+    std::function<void(fake::Machine&)> setUp;
+    LaunchText expected;
+  } rows[] = {
+      {"Wine", [](fake::Machine& m) { m.shellProgIdStatus = E_NOTIMPL; },
+       u"Windows' answer for http links: no answer (0x80004001, not implemented, as under Wine), "
+       u"so the launcher reads the choice keys."},
+      {"the newer key stale, as reported on 25H2", answer(u"FirefoxURL", u"MSEdgeHTM"),
+       u"UserChoiceLatest ProgId: MSEdgeHTM; UserChoice ProgId: FirefoxURL.\r\nUserChoiceLatest "
+       u"differs from Windows' answer. Windows uses UserChoice;"},
+      {"both keys agree with the answer: nothing differs", answer(u"FirefoxURL", u"FirefoxURL"),
+       u"UserChoiceLatest ProgId: FirefoxURL; UserChoice ProgId: FirefoxURL.\r\nKey "
+       u"HKEY_CLASSES_ROOT\\FirefoxURL"},
+      {"the legacy key stale", answer(u"MSEdgeHTM", u"MSEdgeHTM"),
+       u"UserChoice differs from Windows' answer. Windows uses UserChoiceLatest;"},
+      {"a choice Windows ignored", answer(u"ChromeHTML", u"MSEdgeHTM"),
+       u"ProgId ChromeHTML. The launcher follows it and does not read the choice keys.\r\n"
+       u"UserChoiceLatest ProgId: MSEdgeHTM; UserChoice ProgId: FirefoxURL.\r\nBoth keys differ "
+       u"from Windows' answer. Windows uses neither key"},
+      {"the verdict follows Windows' answer", answer(u"ChromeHTML", u""),
+       u"Verdict: tries to start \"C:\\Chrome\\chrome.exe\""},
+      {"the shell's command names the same program",
+       [](fake::Machine& m) { m.shellCommand = u"\"c:\\firefox\\FIREFOX.exe\" -url \"%1\""; },
+       u"It names the same program as the command the launcher read."},
+      {"the shell's command names another",
+       [](fake::Machine& m) { m.shellCommand = u"C:\\Edge\\msedge.exe %1"; },
+       u"It names another program (C:\\Edge\\msedge.exe) than the command the launcher read "
+       u"(C:\\Firefox\\firefox.exe)."},
+      {"no command from the shell", [](fake::Machine&) {},
+       u"The shell's command for http links: no answer (0x80070483)."},
+  };
+  for (const Row& row : rows) {
+    const LaunchText report = ReportOn(row.setUp);
+    EXPECT_NE(report.find(row.expected), LaunchText::npos) << row.why << "\n"
+                                                           << fake::Narrow(report);
+    EXPECT_EQ(machine.librariesLoaded, 0) << row.why;
+  }
+}
+
 TEST_F(ReportTest, TellsTheRealVersionAndWhetherItRunsWithAdministratorRights) {
   ChooseFirefox();
   machine.Key(HKEY_LOCAL_MACHINE, u"Software\\Classes").granted = KEY_READ;

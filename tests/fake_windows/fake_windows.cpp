@@ -487,6 +487,48 @@ LONG WINAPI FakeNtQuerySystemInformation(ULONG infoClass, void* buffer, ULONG si
   return 0;
 }
 
+HMODULE const kShlwapi = reinterpret_cast<HMODULE>(0x7ac00000);
+
+bool SameName(const LaunchText& a, const LaunchText& b) {
+  return !fake::NoCaseLess()(a, b) && !fake::NoCaseLess()(b, a);
+}
+
+// As Windows answers: ASSOCF_NOTRUNCATE makes a short buffer fail with E_POINTER and the size it
+// needs, terminator included; a null buffer gives S_FALSE and that size.
+HRESULT WINAPI FakeAssocQueryStringW(DWORD flags, DWORD what, LPCWSTR association, LPCWSTR extra,
+                                     LPWSTR out, DWORD* outSize) {
+  ++machine->shellQueries;
+  if (fake::Text(association) != u"http" || extra != nullptr || (flags & 0x1000) == 0 ||
+      (flags & 0x20) == 0 || outSize == nullptr) {
+    ADD_FAILURE() << "AssocQueryStringW asked other than for http as a protocol, untruncated";
+    return E_INVALIDARG;
+  }
+  LaunchText text;
+  if (what == 20) {
+    if (machine->shellProgIdStatus != S_OK) return machine->shellProgIdStatus;
+    text = machine->shellProgId;
+  } else if (what == 1) {
+    if (machine->shellCommand.empty()) return static_cast<HRESULT>(0x80070483UL);  // no association
+    text = machine->shellCommand;
+  } else {
+    ADD_FAILURE() << "AssocQueryStringW of ASSOCSTR " << what;
+    return E_INVALIDARG;
+  }
+  const auto needed = static_cast<DWORD>(text.size() + 1);
+  if (out == nullptr) {
+    *outSize = needed;
+    return S_FALSE;
+  }
+  if (*outSize < needed) {
+    *outSize = needed;
+    return E_POINTER;
+  }
+  std::copy(text.begin(), text.end(), out);
+  out[text.size()] = 0;
+  *outSize = needed;
+  return S_OK;
+}
+
 template <typename Fn>
 FARPROC AsFarProc(Fn fn) {
   return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(fn));
@@ -497,20 +539,56 @@ FARPROC AsFarProc(Fn fn) {
 HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName) {
   ++machine->moduleLookups;
   const LaunchText name = fake::Text(moduleName);
-  const auto is = [&name](const LaunchText& module) {
-    return !fake::NoCaseLess()(name, module) && !fake::NoCaseLess()(module, name);
-  };
-  if (is(u"ntdll.dll")) return kNtdll;
-  if (!is(u"kernel32.dll") || !machine->kernel32Found) {
+  if (SameName(name, u"ntdll.dll")) return kNtdll;
+  if (!SameName(name, u"kernel32.dll") || !machine->kernel32Found) {
     machine->lastError = 126;  // ERROR_MOD_NOT_FOUND
     return nullptr;
   }
   return kKernel32;
 }
 
+UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size) {
+  const LaunchText& folder = machine->systemDirectory;
+  if (buffer == nullptr || size <= folder.size()) return static_cast<UINT>(folder.size() + 1);
+  std::copy(folder.begin(), folder.end(), buffer);
+  buffer[folder.size()] = 0;
+  return static_cast<UINT>(folder.size());
+}
+
+// Only the system folder's shlwapi.dll, by its full path: a load by bare name would search the
+// game's folder too.
+HMODULE WINAPI LoadLibraryW(LPCWSTR fileName) {
+  const LaunchText name = fake::Text(fileName);
+  if (!SameName(name, machine->systemDirectory + u"\\shlwapi.dll")) {
+    ADD_FAILURE() << "LoadLibraryW of " << fake::Narrow(name);
+    machine->lastError = 126;  // ERROR_MOD_NOT_FOUND
+    return nullptr;
+  }
+  if (!machine->shlwapiFound) {
+    machine->lastError = 126;
+    return nullptr;
+  }
+  ++machine->librariesLoaded;
+  return kShlwapi;
+}
+
+BOOL WINAPI FreeLibrary(HMODULE module) {
+  if (module != kShlwapi || machine->librariesLoaded == 0) {
+    ADD_FAILURE() << "FreeLibrary of a module that was not loaded";
+    return FALSE;
+  }
+  --machine->librariesLoaded;
+  return TRUE;
+}
+
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
   const std::string name = procName;
   if (machine->missingExports.count(name) != 0) return nullptr;
+  if (module == kShlwapi) {
+    if (name == "AssocQueryStringW") return AsFarProc(&FakeAssocQueryStringW);
+    ADD_FAILURE() << "GetProcAddress of a shlwapi function the fake does not have: " << name;
+    return nullptr;
+  }
   if (module == kNtdll) {
     if (name == "NtQuerySystemInformation") return AsFarProc(&FakeNtQuerySystemInformation);
     ADD_FAILURE() << "GetProcAddress of an ntdll function the fake does not have: " << name;

@@ -158,6 +158,18 @@ struct Machine {
   std::function<void()> beforeSystemInformation;
   std::size_t OpenSnapshots() const { return snapshots.size(); }
 
+  // The shell's association query (AssocQueryStringW in the system folder's shlwapi.dll) for
+  // http links. By default as Windows before 10: no ProgId answer (E_INVALIDARG). Windows 10 and
+  // later answer S_OK with shellProgId; Wine answers E_NOTIMPL. The command question answers
+  // shellCommand, or "no association" while it is "".
+  HRESULT shellProgIdStatus = E_INVALIDARG;
+  LaunchText shellProgId;
+  LaunchText shellCommand;
+  bool shlwapiFound = true;
+  LaunchText systemDirectory = u"C:\\windows\\system32";
+  int shellQueries = 0;     // calls of AssocQueryStringW, each size included
+  int librariesLoaded = 0;  // LoadLibraryW that succeeded, less FreeLibrary
+
   // Shell.
   std::vector<ShellCall> shellCalls;
   std::map<LaunchText, StartBehaviour> onStart;  // keyed by lpFile as given
