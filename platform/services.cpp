@@ -238,7 +238,7 @@ bool ReadSystemSessionList(std::vector<std::pair<DWORD, DWORD>>& sessions) {
 SessionAnswer ProcessSessions::SessionOf(DWORD processId, DWORD& session) {
   const ProcessIdToSessionIdFn idToSession = BoundSessionFunctions().processIdToSessionId;
   DWORD answer = 0;
-  if (idToSession != nullptr && idToSession(processId, &answer)) {
+  if (list_ != List::kRead && idToSession != nullptr && idToSession(processId, &answer)) {
     session = answer;
     return SessionAnswer::kKnown;
   }
@@ -255,8 +255,32 @@ SessionAnswer ProcessSessions::SessionOf(DWORD processId, DWORD& session) {
   return SessionAnswer::kEnded;
 }
 
+namespace {
+
+struct OwnSessionAnswer {
+  bool looked = false;
+  bool known = false;
+  DWORD session = 0;
+};
+
+OwnSessionAnswer ownSession;
+
+}  // namespace
+
+bool OwnSession(DWORD& session) {
+  if (!ownSession.looked) {
+    ownSession.looked = true;
+    ProcessSessions sessions;
+    ownSession.known =
+        sessions.SessionOf(GetCurrentProcessId(), ownSession.session) == SessionAnswer::kKnown;
+  }
+  session = ownSession.session;
+  return ownSession.known;
+}
+
 void ForgetProcessBindings() {
   binding = ToolhelpBinding{};
   sessionBinding = SessionBinding{};
   sessionListSize = kFirstSessionListSize;
+  ownSession = OwnSessionAnswer{};
 }

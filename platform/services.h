@@ -72,7 +72,8 @@ enum class SessionAnswer : std::uint8_t {
 // another session, and their processes are in the same process list. ProcessIdToSessionId answers
 // cheaply but opens the process, which another user's process does not allow; for those the
 // system's process information (ntdll's NtQuerySystemInformation), read at most once per object,
-// gives every process's session without opening any. Both are bound by name.
+// gives every process's session without opening any; once read, it answers the rest of the look
+// (on a Remote Desktop host most matches are other users'). Both are bound by name.
 class ProcessSessions {
  public:
   // The session of `processId`; `session` is set only for kKnown.
@@ -82,6 +83,10 @@ class ProcessSessions {
   enum class List : std::uint8_t { kNotRead, kRead, kUnreadable } list_ = List::kNotRead;
   std::vector<std::pair<DWORD, DWORD>> sessions_;  // process id, session
 };
+
+// The launcher's own session, learned at its first use and kept for the run: a process never
+// changes session. False where this Windows does not tell it.
+bool OwnSession(DWORD& session);
 
 // Every process's id and session from the system's process information; false when this Windows
 // does not give it. The answer ProcessSessions falls back on, apart, for tests.

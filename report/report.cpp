@@ -404,7 +404,7 @@ class Report {
                                u"is closed too.");
     if (!elsewhere.empty()) {
       Line(u"Running in other sessions, not counted: " + Joined(elsewhere) +
-           u". These belong to another user signed in on this PC (or over Remote Desktop); only "
+           u". These belong to another sign-in on this PC, Remote Desktop, or a service; only "
            u"the processes of the player's own session keep the wait going.");
     }
   }

@@ -145,7 +145,8 @@ TEST_F(ReportTest, TellsAGuardedChoiceKeyAndBrowsersOfOtherSessions) {
                       u"the user's choice against writing"),
            LaunchText(u"Running now: firefox.exe. A browser"),
            LaunchText(u"Running in other sessions, not counted: FIREFOX.EXE (session 2), "
-                      u"firefox.exe (session 3)."),
+                      u"firefox.exe (session 3). These belong to another sign-in on this PC, "
+                      u"Remote Desktop, or a service;"),
            LaunchText(u"Verdict: starts \"C:\\Firefox\\firefox.exe\" and waits"),
        }) {
     EXPECT_NE(report.find(expected), LaunchText::npos) << fake::Narrow(expected) << "\n"

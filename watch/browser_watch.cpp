@@ -19,8 +19,11 @@ bool StartBrowser(const LaunchText& exe, const LaunchText& args, int show) {
   info.lpParameters = Wide(args);
   info.nShow = show;
   // The handle is not waited on: the browser may hand the page to an instance already running and
-  // exit at once, so the wait follows image names instead.
-  return ShellExecuteExW(&info) != FALSE;
+  // exit at once, so the wait follows image names instead. It is let go at once rather than held
+  // for the whole wait.
+  if (ShellExecuteExW(&info) == FALSE) return false;
+  if (info.hProcess != nullptr) CloseHandle(info.hProcess);
+  return true;
 }
 
 }  // namespace

@@ -56,6 +56,8 @@ TEST_F(BrowserWatchTest, WaitEndsAtTheFirstPollAfterTheLastMatchingProcessHasGon
     EXPECT_EQ(machine.now, row.expectedEnd) << row.why;
     for (DWORD sleep : machine.sleeps) EXPECT_EQ(sleep, 1000u) << row.why;
     EXPECT_EQ(machine.OpenSnapshots(), 0u) << row.why;
+    EXPECT_TRUE(machine.processHandles.empty()) << row.why << ": the browser's handle is let go";
+    EXPECT_LE(machine.ownSessionIdCalls, 1) << row.why << ": the launcher's session, once a run";
   }
 }
 

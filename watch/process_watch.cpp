@@ -12,14 +12,14 @@ enum class Verdict : std::uint8_t { kCounts, kOtherSession, kEnded };
 
 // Decides, for one look at the process list, whether a process whose name matched keeps the wait
 // going: only the player's own, that is one in the launcher's session. Sessions are asked only
-// once a name matched, and the launcher's own only once.
+// once a name matched; the launcher's own once a run.
 class PlayerSession {
  public:
   // `process`'s verdict; its session, when known, goes into `match`.
   Verdict Of(DWORD process, MatchingProcess& match) {
     if (!ownLooked_) {
       ownLooked_ = true;
-      ownKnown_ = sessions_.SessionOf(GetCurrentProcessId(), own_) == SessionAnswer::kKnown;
+      ownKnown_ = OwnSession(own_);
     }
     switch (sessions_.SessionOf(process, match.session)) {
       case SessionAnswer::kKnown:

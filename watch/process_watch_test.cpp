@@ -99,7 +99,9 @@ TEST_F(ProcessWatchTest, SessionsCostNothingUntilANameMatchesAndLittleForThePlay
   machine.processes.erase(machine.processes.begin() + 1);
   machine.AddProcess(u"firefox.exe");
   machine.processes.back().mayOpen = false;
+  const int opens = machine.sessionIdCalls;
   EXPECT_TRUE(IsProcessRunning(u"firefox.exe"));
+  EXPECT_EQ(machine.sessionIdCalls, opens + 1) << "once the list is read, it answers the rest";
   const int calls = machine.systemInformationCalls;
   EXPECT_GE(calls, 2) << "the buffer grew";
   EXPECT_TRUE(IsProcessRunning(u"firefox.exe"));

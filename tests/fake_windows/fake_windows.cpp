@@ -443,6 +443,7 @@ const fake::Process* LiveProcess(DWORD pid) {
 BOOL WINAPI FakeProcessIdToSessionId(DWORD pid, DWORD* session) {
   ++machine->sessionIdCalls;
   if (pid == machine->ownPid) {
+    ++machine->ownSessionIdCalls;
     *session = machine->ownSession;
     return TRUE;
   }

@@ -153,6 +153,7 @@ struct Machine {
   DWORD ownSession = 1;
   LONG systemInformationStatus = 0;  // non-zero: NtQuerySystemInformation fails with it
   int sessionIdCalls = 0;            // ProcessIdToSessionId
+  int ownSessionIdCalls = 0;         // ProcessIdToSessionId of the launcher's own id
   int systemInformationCalls = 0;    // NtQuerySystemInformation, each size included
   // Runs at the start of every NtQuerySystemInformation call: processes may end in between.
   std::function<void()> beforeSystemInformation;
