@@ -10,16 +10,24 @@ foreach(text LICENSE THIRD-PARTY-NOTICES.txt)
   message(STATUS "Installing: ${folder}/${text}")
   file(WRITE "${folder}/${text}" "${content}")
 endforeach()
-# A signed program must still verify as installed, or the folder would ship a broken signature
-# under a checksum that vouches for it.
+# A signed program must still verify as installed, by the configured certificate, or the folder
+# would ship a broken or foreign signature under a checksum that vouches for it. When one does not,
+# both programs just installed are taken away again, and no SHA256SUMS is written (the one an
+# earlier install left went before anything was copied).
 if(NOT LAUNCHER_SIGNING_PARAMETERS STREQUAL "")
   include("${LAUNCHER_SIGNING_PARAMETERS}")
   foreach(program IN LISTS LAUNCHER_PROGRAMS)
-    execute_process(COMMAND "${OSSLSIGNCODE}" verify -in "${folder}/${program}" -CAfile "${TRUSTED}"
+    execute_process(COMMAND "${OSSLSIGNCODE}" verify ${VERIFY_OPTIONS} -in "${folder}/${program}"
+                            -CAfile "${TRUSTED}"
                     RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
     if(failed)
-      message(FATAL_ERROR "${folder}/${program}: its signature does not verify as installed; "
-                          "no SHA256SUMS is written.\n${output}")
+      foreach(installed IN LISTS LAUNCHER_PROGRAMS)
+        file(REMOVE "${folder}/${installed}")
+      endforeach()
+      message(FATAL_ERROR "${folder}/${program}: its signature does not verify as made by the "
+                          "configured certificate (SHA-256 ${SIGNER_SHA256}). The programs are "
+                          "taken out of ${folder} again and no SHA256SUMS is written: build again "
+                          "(the build signs what has changed) and install again.\n${output}")
     endif()
     message(STATUS "Verified: ${folder}/${program}")
   endforeach()

@@ -53,6 +53,9 @@ endif()
 # installed as files, not as targets: `--strip` would strip a target, and a stripped signed program
 # no longer verifies (the build already strips them, before signing). A signed program is verified
 # again before SHA256SUMS is written.
+# A SHA256SUMS left by an earlier install into the same folder goes first: until the new one is
+# written, nothing in the folder vouches for bytes that may no longer be there.
+install(CODE "file(REMOVE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/SHA256SUMS\")")
 install(PROGRAMS $<TARGET_FILE:launcher> $<TARGET_FILE:launcher-report> DESTINATION .)
 install(CODE "set(LAUNCHER_SOURCE_DIR [[${CMAKE_SOURCE_DIR}]])
               set(LAUNCHER_PROGRAMS [[${LAUNCHER_OUTPUT_NAME}.exe;launcher-report.exe]])

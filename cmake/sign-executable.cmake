@@ -1,6 +1,7 @@
 # Signs one executable in place, then verifies the signature; run after linking by cmake -P with
 # EXE and PARAMETERS, the file that cmake/signing.cmake wrote (osslsigncode, the key's arguments,
-# the trusted certificates, the description, the site, the time or the timestamp server).
+# the trusted certificates, the description, the site, the time or the timestamp server, and the
+# verification's options: the pinned signer, and no fetching of revocation lists).
 # The executable is replaced only by a signed copy that verifies. When signing or verifying fails,
 # the unsigned executable is removed too: the build fails, nothing unsigned stands where a signed
 # program is expected, and the next build links and signs it again.
@@ -31,9 +32,11 @@ else()
                   RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
 endif()
 if(NOT failed)
-  execute_process(COMMAND "${OSSLSIGNCODE}" verify -in "${signed}" -CAfile "${TRUSTED}"
+  execute_process(COMMAND "${OSSLSIGNCODE}" verify ${VERIFY_OPTIONS} -in "${signed}"
+                          -CAfile "${TRUSTED}"
                   RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  set(what "The signature of ${EXE} does not verify against the certificate")
+  string(CONCAT what "The signature of ${EXE} does not verify as made by the configured "
+                     "certificate (SHA-256 ${SIGNER_SHA256})")
 else()
   set(what "Signing ${EXE} failed")
 endif()

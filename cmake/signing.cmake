@@ -15,6 +15,10 @@
 # Configure refuses what could not sign or would not verify, before anything is built. Without a
 # timestamp server the signing time is fixed, so that two signed builds are byte-identical:
 # SOURCE_DATE_EPOCH when the environment has it, else the certificate's start of validity.
+# Every signing input is an input of the link that the signing follows: a changed certificate,
+# .pfx, key, module, password or PIN file, or timestamp server re-signs both programs at the next
+# build, and nothing else does. Every verification pins the signer (the SHA-256 of its
+# certificate) and fetches nothing: the timestamp server is the only address signing uses.
 find_program(LAUNCHER_OPENSSL openssl)
 find_program(LAUNCHER_OSSLSIGNCODE osslsigncode)
 
@@ -151,9 +155,10 @@ function(launcher_prepare_pkcs11 dir)
 endfunction()
 
 # What a signature that configure accepts still will not do, said as warnings: without a timestamp
-# it lapses with the certificate, and a certificate that chains to none of the system's
-# authorities (self-signed, a private CA) gives the player no named publisher. DIR holds the
-# signer's certificate.pem and the chain.pem that came with it.
+# it lapses with the certificate; and a certificate that chains to none of this machine's TLS
+# roots is said to be so, with what that does and does not tell of Windows, which trusts its own
+# list of code-signing roots. DIR holds the signer's certificate.pem and the chain.pem that came
+# with it.
 function(launcher_warn_what_the_signature_will_not_do dir)
   if(LAUNCHER_SIGN_TIMESTAMP_URL STREQUAL "")
     string(REGEX MATCH "notAfter=([^\n]*)" not_after "${CERTIFICATE_TEXT}")
@@ -167,7 +172,7 @@ function(launcher_warn_what_the_signature_will_not_do dir)
                     RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
   endif()
   if(failed)
-    message(WARNING "The certificate (${SUBJECT}) does not chain to one of the system's certificate authorities (${authorities}): it is self-signed or from a private CA. Windows will show \"unknown publisher\" for the programs, and SmartScreen will warn as for an unsigned program.")
+    message(WARNING "The certificate (${SUBJECT}) does not chain to this machine's TLS roots (${authorities}, the authorities that Debian trusts for web servers). Windows checks a signature against its own list of code-signing roots, another list, so this does not settle what a player sees: a self-signed certificate or one from a private authority makes Windows show \"unknown publisher\" and SmartScreen warn as for an unsigned program, while a code-signing authority that Windows trusts may be missing here. Check a signed program on Windows: its Properties, Digital Signatures, Details (\"This digital signature is OK\"), or `signtool verify /pa launcher.exe`.")
   endif()
 endfunction()
 
@@ -208,10 +213,52 @@ function(launcher_probe_token dir parameters)
   endif()
 endfunction()
 
+# Writes FILE with CONTENT only when it differs, so that an unchanged configure keeps its time.
+function(launcher_write_if_changed file content)
+  if(EXISTS ${file})
+    file(READ ${file} old)
+    if(old STREQUAL content)
+      return()
+    endif()
+  endif()
+  file(WRITE ${file} "${content}")
+endfunction()
+
+# The inputs of the signing, for launcher_sign: the stamp that DIR/inputs.txt holds (what configure
+# was given, the files' contents by hash, or "unsigned"), and the files themselves, so that a file
+# changed in place without a new configure re-signs too. Sets LAUNCHER_SIGNING_INPUTS in the caller.
+function(launcher_record_signing_inputs dir stamp)
+  set(files ${dir}/inputs.txt)
+  foreach(option LAUNCHER_SIGN_PKCS12 LAUNCHER_SIGN_PASSWORD_FILE LAUNCHER_SIGN_PKCS11_MODULE
+                 LAUNCHER_SIGN_CERTIFICATE LAUNCHER_SIGN_PIN_FILE)
+    if(NOT "${${option}}" STREQUAL "")
+      list(APPEND files ${${option}})
+    endif()
+  endforeach()
+  launcher_write_if_changed(${dir}/inputs.txt "${stamp}")
+  set(LAUNCHER_SIGNING_INPUTS ${files} PARENT_SCOPE)
+endfunction()
+
+# The verification options that this osslsigncode takes: 2.9 and later fetch the CRL distribution
+# points that every authority's code-signing certificate names, and fail when they cannot, unless
+# told -ignore-crl; older releases fetch nothing and do not know the option. The usage text says
+# which. Sets VERIFY_OPTIONS in the caller.
+function(launcher_offline_verify_options)
+  execute_process(COMMAND ${LAUNCHER_OSSLSIGNCODE} --help OUTPUT_VARIABLE usage
+                  ERROR_VARIABLE usage RESULT_VARIABLE ignored)
+  if(usage MATCHES "-ignore-crl")
+    set(VERIFY_OPTIONS -ignore-crl PARENT_SCOPE)
+  else()
+    set(VERIFY_OPTIONS "" PARENT_SCOPE)
+  endif()
+endfunction()
+
 # Checks the signing options and writes DIR/parameters.cmake for cmake/sign-executable.cmake; sets
 # LAUNCHER_SIGNING_ARGS and LAUNCHER_SIGNING_PARAMETERS (that file) in the caller ("" when the
-# build does not sign).
+# build does not sign), and LAUNCHER_SIGNING_INPUTS.
 function(launcher_prepare_signing)
+  set(dir ${CMAKE_BINARY_DIR}/signing)
+  file(MAKE_DIRECTORY ${dir})
   set(pkcs12 "")
   set(pkcs11 "")
   foreach(option LAUNCHER_SIGN_PKCS12 LAUNCHER_SIGN_PASSWORD_FILE)
@@ -234,6 +281,8 @@ function(launcher_prepare_signing)
     if(NOT LAUNCHER_SIGN_TIMESTAMP_URL STREQUAL "")
       launcher_signing_refuse("LAUNCHER_SIGN_TIMESTAMP_URL needs a way to sign: LAUNCHER_SIGN_PKCS11_MODULE with its key, or LAUNCHER_SIGN_PKCS12.")
     endif()
+    launcher_record_signing_inputs(${dir} "unsigned\n")
+    set(LAUNCHER_SIGNING_INPUTS ${LAUNCHER_SIGNING_INPUTS} PARENT_SCOPE)
     set(LAUNCHER_SIGNING_ARGS "" PARENT_SCOPE)
     set(LAUNCHER_SIGNING_PARAMETERS "" PARENT_SCOPE)
     return()
@@ -247,8 +296,6 @@ function(launcher_prepare_signing)
     launcher_signing_refuse("LAUNCHER_SIGN_TIMESTAMP_URL must be an http or https address of an RFC 3161 timestamp server; \"${LAUNCHER_SIGN_TIMESTAMP_URL}\" is not one.")
   endif()
 
-  set(dir ${CMAKE_BINARY_DIR}/signing)
-  file(MAKE_DIRECTORY ${dir})
   if(pkcs12)
     launcher_prepare_pkcs12(${dir})
   else()
@@ -281,6 +328,17 @@ function(launcher_prepare_signing)
   endif()
   file(WRITE ${dir}/trusted.pem "${trusted}")
 
+  # The signer, pinned in every verification: the SHA-256 of its certificate.
+  execute_process(COMMAND ${LAUNCHER_OPENSSL} x509 -in ${dir}/certificate.pem -outform DER
+                          -out ${dir}/certificate.der
+                  RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
+  if(failed)
+    message(FATAL_ERROR "Signing: the signer's certificate (${SUBJECT}) could not be read again.")
+  endif()
+  file(SHA256 ${dir}/certificate.der signer)
+  file(REMOVE ${dir}/certificate.der)
+  launcher_offline_verify_options()
+
   # The landing page's site, for the signature's URL.
   string(REGEX REPLACE "^([Hh][Tt][Tt][Pp][Ss]://)([^/?#@]*@)?([^/?#]+).*$" "https://\\3/" site
          "${LAUNCHER_LANDING_URL}")
@@ -292,7 +350,25 @@ function(launcher_prepare_signing)
        "set(DESCRIPTION [==[${LAUNCHER_OUTPUT_NAME}]==])\n"
        "set(SITE [==[${site}]==])\n"
        "set(TIME [==[${time}]==])\n"
-       "set(TIMESTAMP_URL [==[${LAUNCHER_SIGN_TIMESTAMP_URL}]==])\n")
+       "set(TIMESTAMP_URL [==[${LAUNCHER_SIGN_TIMESTAMP_URL}]==])\n"
+       "set(SIGNER_SHA256 ${signer})\n"
+       "set(VERIFY_OPTIONS ${VERIFY_OPTIONS} -require-leaf-hash sha256:${signer})\n")
+  # What the signatures depend on: the files by content, the rest as given. The secret files are
+  # named, not read: their times reach the build through LINK_DEPENDS.
+  set(stamp "signer ${signer}\n")
+  foreach(option LAUNCHER_SIGN_PKCS12 LAUNCHER_SIGN_PKCS11_MODULE LAUNCHER_SIGN_CERTIFICATE)
+    if(NOT "${${option}}" STREQUAL "")
+      file(SHA256 ${${option}} hash)
+      string(APPEND stamp "${option} ${${option}} ${hash}\n")
+    endif()
+  endforeach()
+  foreach(option LAUNCHER_SIGN_PASSWORD_FILE LAUNCHER_SIGN_PIN_FILE LAUNCHER_SIGN_KEY_URI
+                 LAUNCHER_SIGN_TIMESTAMP_URL)
+    string(APPEND stamp "${option} ${${option}}\n")
+  endforeach()
+  string(APPEND stamp "time ${time}\nsite ${site}\ndescription ${LAUNCHER_OUTPUT_NAME}\n")
+  launcher_record_signing_inputs(${dir} "${stamp}")
+  set(LAUNCHER_SIGNING_INPUTS ${LAUNCHER_SIGNING_INPUTS} PARENT_SCOPE)
   if(pkcs11)
     launcher_probe_token(${dir} ${dir}/parameters.cmake)
   endif()
@@ -306,8 +382,9 @@ function(launcher_prepare_signing)
 endfunction()
 
 # Signs TARGET's executable after each link, and fails the build when the signature does not
-# verify.
+# verify. The link, and so the signing, follows the signing's inputs.
 function(launcher_sign target)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${LAUNCHER_SIGNING_INPUTS})
   if(LAUNCHER_SIGNING_ARGS)
     add_custom_command(TARGET ${target} POST_BUILD
                        COMMAND ${CMAKE_COMMAND} ${LAUNCHER_SIGNING_ARGS} -DEXE=$<TARGET_FILE:${target}>

@@ -40,6 +40,9 @@ expect_refusal() {
 #   named.pfx    the same, with "Code Signing" in its name: only its extension may decide
 #   expired.pfx  a code-signing certificate that expired in 2021
 #   signing.pem  the certificate of signing.pfx, to verify signatures against
+#   issued.pfx   a code-signing certificate from a test authority (authority.pem), naming a CRL
+#                distribution point on 127.0.0.1 where nothing listens, as an authority's does
+#   issued.pem   its certificate and the authority's
 make_test_certificates() {
   mkdir -p "$1"
   ( cd "$1"
@@ -84,7 +87,41 @@ CNF
       -startdate 20200101000000Z -enddate 20210101000000Z >/dev/null 2>&1
     openssl pkcs12 -export -in expired.pem -inkey expired.key -out expired.pfx -passout file:password.txt
     rm -rf ca expired.key expired.csr
+
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout authority.key -out authority.pem -days 30 \
+      -subj "/CN=Wgame test authority" -addext "basicConstraints=critical,CA:TRUE" \
+      -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+    openssl req -new -newkey rsa:2048 -nodes -keyout issued.key -out issued.csr -subj "/CN=Wgame test publisher" 2>/dev/null
+    printf '%s\n' "$code_signing" "keyUsage=digitalSignature" "basicConstraints=CA:FALSE" \
+      "crlDistributionPoints=URI:http://127.0.0.1:9/authority.crl" > issued.ext
+    openssl x509 -req -in issued.csr -CA authority.pem -CAkey authority.key -set_serial 2 -days 30 \
+      -extfile issued.ext -out issued.pem 2>/dev/null
+    openssl pkcs12 -export -in issued.pem -inkey issued.key -certfile authority.pem -out issued.pfx -passout file:password.txt
+    cat authority.pem >> issued.pem
+    rm -f authority.key issued.key issued.csr issued.ext
   )
+}
+
+# verify_options: what `osslsigncode verify` needs here to fetch nothing (-ignore-crl where this
+# osslsigncode would fetch revocation lists), as the build's own verification asks.
+verify_options() {
+  if osslsigncode --help 2>/dev/null | grep -q -- -ignore-crl; then echo -ignore-crl; fi
+}
+
+# signer_sha256 PEM: the SHA-256 of the (first) certificate in PEM, which a verification pins.
+signer_sha256() {
+  openssl x509 -in "$1" -outform DER | sha256sum | cut -d' ' -f1
+}
+
+# expect_signed_by EXE CERT_PEM WHAT: EXE's signature verifies offline as made by CERT_PEM's
+# certificate, pinned by its hash.
+expect_signed_by() {
+  if osslsigncode verify $(verify_options) -in "$1" -CAfile "$2" \
+       -require-leaf-hash "sha256:$(signer_sha256 "$2")" >"$scratch/verify.log" 2>&1; then
+    echo "ok: $(basename "$1") is signed by $(basename "$2") ($3)"
+  else
+    fail "$1 is not signed by $2 ($3):"; cat "$scratch/verify.log" >&2
+  fi
 }
 
 # build_twice_and_compare WHAT OPTIONS...: two publisher's builds of the launcher and the report,
@@ -110,7 +147,7 @@ build_twice_and_compare() {
 # the description and URL the build gives it.
 expect_signed() {
   local exe=$1 ca=$2 description=$3 url=$4
-  if osslsigncode verify -in "$exe" -CAfile "$ca" >"$scratch/verify.log" 2>&1 &&
+  if osslsigncode verify $(verify_options) -in "$exe" -CAfile "$ca" >"$scratch/verify.log" 2>&1 &&
      grep -q "Text description: $description\$" "$scratch/verify.log" &&
      grep -q "URL description: $url\$" "$scratch/verify.log"; then
     echo "ok: $(basename "$exe") verifies against $(basename "$ca"), described as $description, $url"
