@@ -117,6 +117,19 @@ if(WINE_RUNS_HERE)
     PROPERTIES ENVIRONMENT "${WINE_ENV}" FIXTURES_REQUIRED ${WINE_PREFIX_FIXTURE} RUN_SERIAL TRUE)
 endif()
 
+# The report as a player meets it after a double-click, in a console of its own on a terminal made
+# for the test: it copies its text to the clipboard when asked, and closes at Enter.
+add_executable(clipboard_text tests/e2e/clipboard_text.cpp)
+target_link_libraries(clipboard_text PRIVATE wine_test_support)
+target_link_options(clipboard_text PRIVATE -static -municode)
+if(WINE_RUNS_HERE)
+  launcher_add_test(e2e.${ARCH}.report-console
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/report-console ${WINE_RUN} ${SHIPPED_REPORT}
+            $<TARGET_FILE:clipboard_text> ${CMAKE_BINARY_DIR}/report-console
+    PROPERTIES ENVIRONMENT "${WINE_ENV}" FIXTURES_REQUIRED ${WINE_PREFIX_FIXTURE} RUN_SERIAL TRUE)
+  add_dependencies(clipboard_text shipped)
+endif()
+
 # The benchmark driver, which measures the shipped launcher against the reference program under
 # Wine (scripts/bench).
 add_executable(bench_driver tools/bench/bench_driver.cpp)

@@ -19,6 +19,7 @@
 
 #else  // host build against the fake Windows
 
+#include <cstddef>
 #include <cstdint>
 
 #define WINAPI
@@ -59,6 +60,10 @@ struct HINSTANCE__;  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dc
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
 using HICON = HANDLE;
+using HGLOBAL = HANDLE;
+struct HMENU__;  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+using HMENU = HMENU__*;
+using SIZE_T = std::size_t;
 using FARPROC = INT_PTR(WINAPI*)();
 
 #define TRUE 1
@@ -127,6 +132,10 @@ using FARPROC = INT_PTR(WINAPI*)();
 #define WM_MOUSEHWHEEL 0x020E
 
 #define TH32CS_SNAPPROCESS 0x00000002
+
+#define CF_UNICODETEXT 13
+#define GMEM_MOVEABLE 0x0002
+#define HWND_MESSAGE ((HWND)(LONG_PTR)-3)
 
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 
@@ -224,6 +233,10 @@ BOOL WINAPI CloseHandle(HANDLE object);
 DWORD WINAPI GetCurrentProcessId();
 void WINAPI Sleep(DWORD milliseconds);
 [[noreturn]] void WINAPI ExitProcess(UINT exitCode);
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
+LPVOID WINAPI GlobalLock(HGLOBAL memory);
+BOOL WINAPI GlobalUnlock(HGLOBAL memory);
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
 
 // shell32
 HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
@@ -236,5 +249,13 @@ BOOL WINAPI PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UI
 BOOL WINAPI IsWindowUnicode(HWND hwnd);
 DWORD WINAPI CharLowerBuffW(LPWSTR text, DWORD length);
 DWORD WINAPI CharUpperBuffW(LPWSTR text, DWORD length);
+HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
+                            int x, int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID parameter);
+BOOL WINAPI DestroyWindow(HWND window);
+BOOL WINAPI OpenClipboard(HWND owner);
+BOOL WINAPI EmptyClipboard();
+HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory);
+BOOL WINAPI CloseClipboard();
 
 #endif  // _WIN32

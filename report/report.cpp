@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include <cstring>
 #include <vector>
 
 #include "launcher/browser_lookup.h"
@@ -294,6 +295,29 @@ class LookupNarrator final : public LookupObserver {
 };
 
 }  // namespace
+
+bool CopyToClipboard(const LaunchText& text) {
+  const SIZE_T bytes = (text.size() + 1) * sizeof(char16_t);
+  const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (memory == nullptr) return false;
+  void* units = GlobalLock(memory);
+  if (units == nullptr) {
+    GlobalFree(memory);
+    return false;
+  }
+  std::memcpy(units, text.c_str(), bytes);
+  GlobalUnlock(memory);
+  const HWND owner = CreateWindowExW(0, Wide(u"STATIC"), Wide(u""), 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                     nullptr, nullptr, nullptr);
+  bool placed = false;
+  if (owner != nullptr && OpenClipboard(owner)) {
+    placed = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+  }
+  if (owner != nullptr) DestroyWindow(owner);
+  if (!placed) GlobalFree(memory);  // once placed, the clipboard owns it
+  return placed;
+}
 
 bool WaitsForEnter(bool outputIsConsole, DWORD consoleProcesses, bool cursorAtOrigin) {
   if (!outputIsConsole) return false;

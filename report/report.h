@@ -19,6 +19,11 @@ struct RealWindowsVersion {
 // shell and does not wait, because ...".
 LaunchText LauncherReport(const RealWindowsVersion& real = {});
 
+// Puts `text` on the clipboard as Unicode text, through a hidden window of its own (a clipboard
+// opened without an owner window takes no data). False, with nothing changed or left behind, when
+// the clipboard cannot be had.
+bool CopyToClipboard(const LaunchText& text);
+
 // Whether the report ends by waiting for Enter, so that the console window Windows made for it (a
 // double-click in Explorer) stays until it is read. Never when its output goes anywhere but a
 // console, nor in a console it shares with a command prompt. `consoleProcesses` is

@@ -3,10 +3,10 @@
 // out, 1 when standard output would not take it.
 #include <vector>
 
-#include "report/report.h"
 #include "platform/services.h"
 #include "platform/text.h"
 #include "platform/win32_api.h"
+#include "report/report.h"
 
 namespace {
 
@@ -88,18 +88,39 @@ bool ShouldWaitForEnter() {
   return WaitsForEnter(true, processes, atOrigin);
 }
 
-// Returns once Enter is pressed, or at once when there is no console input to read.
-void WaitForEnter() {
+// What is typed up to Enter; returns at once, with "", when there is no console input to read.
+LaunchText ReadLineTyped() {
   const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-  if (in == nullptr || in == INVALID_HANDLE_VALUE) return;
+  LaunchText line;
+  if (in == nullptr || in == INVALID_HANDLE_VALUE) return line;
   FlushConsoleInputBuffer(in);
   WCHAR typed[64];
   DWORD read = 0;
   while (ReadConsoleW(in, typed, 64, &read, nullptr) && read > 0) {
-    for (DWORD i = 0; i < read; ++i) {
-      if (typed[i] == u'\r' || typed[i] == u'\n') return;
+    for (DWORD i = 0; i < read && i < 64; ++i) {
+      if (typed[i] == u'\r' || typed[i] == u'\n') return line;
+      if (line.size() < 64) line += static_cast<char16_t>(typed[i]);
     }
   }
+  return line;
+}
+
+// In a console of its own, the report offers itself for pasting into a message to support, and
+// stays until it is closed. The clipboard changes only when the player asks for it.
+void HandOver(const LaunchText& report) {
+  WriteToStandardOutput(
+      u"Press C and then Enter to copy this report to the clipboard, to paste it (Ctrl+V) into "
+      u"your e-mail or message to support; press Enter alone to close this window.\r\n");
+  const LaunchText typed = ReadLineTyped();
+  const std::size_t first = typed.find_first_not_of(u" \t");
+  if (first == LaunchText::npos || (typed[first] != u'c' && typed[first] != u'C')) return;
+  WriteToStandardOutput(
+      CopyToClipboard(report)
+          ? LaunchText(u"The report is on the clipboard: paste it (Ctrl+V) into your e-mail or "
+                       u"message to support. Press Enter to close this window.\r\n")
+          : LaunchText(u"The clipboard could not be had (another program may hold it): copy the "
+                       u"report with the mouse instead. Press Enter to close this window.\r\n"));
+  ReadLineTyped();
 }
 
 }  // namespace
@@ -116,8 +137,7 @@ int wmain() {
               u"folder (for a shortcut, its \"Start in\"), not beside its own file.\r\n";
   }
   report += LauncherReport(QueryRealVersion());
-  if (waitForEnter) report += u"Press Enter to close this window.\r\n";
   const bool written = WriteToStandardOutput(report);
-  if (waitForEnter) WaitForEnter();
+  if (waitForEnter) HandOver(report);
   return written ? 0 : 1;
 }

@@ -278,6 +278,37 @@ TEST_F(ReportTest, TellsTheRealVersionAndWhetherItRunsWithAdministratorRights) {
       << fake::Narrow(report);
 }
 
+// What support gets pasted is what the player saw, byte for byte; a clipboard that cannot be had
+// keeps what it held, and nothing is left behind either way.
+TEST_F(ReportTest, CopiesExactlyItsTextToTheClipboard) {
+  const LaunchText report = ReportOn([](fake::Machine&) {});
+  struct Row {
+    const char* why;
+    LaunchText text;
+    bool busy;
+  } rows[] = {
+      {"the report", report, false},
+      {"non-ASCII names and a long text", LaunchText(70000, u'\u00E9') + u"\r\n", false},
+      {"nothing", u"", false},
+      {"another program holds the clipboard", report, true},
+  };
+  for (const Row& row : rows) {
+    FreshMachine();
+    machine.clipboard[1] = {'o', 'l', 'd', 0};  // CF_TEXT from before
+    machine.clipboardBusy = row.busy;
+    EXPECT_EQ(CopyToClipboard(row.text), !row.busy) << row.why;
+    if (row.busy) {
+      EXPECT_EQ(machine.clipboard.size(), 1u) << row.why << ": the clipboard keeps what it held";
+    } else {
+      EXPECT_EQ(machine.clipboard.size(), 1u) << row.why << ": the report alone";
+      EXPECT_EQ(machine.clipboard[CF_UNICODETEXT], fake::Utf16Bytes(row.text, true)) << row.why;
+    }
+    EXPECT_FALSE(machine.clipboardOpen) << row.why;
+    EXPECT_TRUE(machine.globals.empty()) << row.why << ": its memory freed or handed over";
+    EXPECT_TRUE(machine.windows.empty()) << row.why << ": its window destroyed";
+  }
+}
+
 TEST_F(ReportTest, WaitsForEnterOnlyInAConsoleOfItsOwn) {
   struct Row {
     const char* why;

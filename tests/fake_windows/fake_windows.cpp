@@ -639,6 +639,32 @@ void WINAPI ExitProcess(UINT exitCode) {
   throw fake::ProcessExit{exitCode};
 }
 
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
+  if (flags != GMEM_MOVEABLE) ADD_FAILURE() << "GlobalAlloc with flags " << flags;
+  const HGLOBAL memory = machine->NewHandle();
+  machine->globals[memory] = std::vector<BYTE>(bytes);
+  return memory;
+}
+
+LPVOID WINAPI GlobalLock(HGLOBAL memory) {
+  const auto it = machine->globals.find(memory);
+  if (it == machine->globals.end()) return nullptr;
+  ++machine->globalLocks[memory];
+  return it->second.data();
+}
+
+BOOL WINAPI GlobalUnlock(HGLOBAL memory) {
+  int& locks = machine->globalLocks[memory];
+  if (locks > 0) --locks;
+  return locks > 0;
+}
+
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory) {
+  if (machine->globals.erase(memory) == 0) return memory;
+  machine->globalLocks.erase(memory);
+  return nullptr;
+}
+
 // ---- shell32 ----
 
 HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
@@ -719,6 +745,48 @@ BOOL WINAPI PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UI
 
 BOOL WINAPI IsWindowUnicode(HWND hwnd) {
   return hwnd != nullptr && machine->ansiWindows.count(hwnd) == 0;
+}
+
+HWND WINAPI CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR, DWORD, int, int, int, int, HWND,
+                            HMENU, HINSTANCE, LPVOID) {
+  if (fake::Text(className) != u"STATIC") ADD_FAILURE() << "a window of a class of its own";
+  const HWND window = static_cast<HWND>(machine->NewHandle());
+  machine->windows.insert(window);
+  return window;
+}
+
+BOOL WINAPI DestroyWindow(HWND window) {
+  return machine->windows.erase(window) == 1;
+}
+
+BOOL WINAPI OpenClipboard(HWND owner) {
+  if (machine->clipboardBusy || machine->clipboardOpen) return FALSE;
+  machine->clipboardOpen = true;
+  machine->clipboardOwner = owner;
+  return TRUE;
+}
+
+BOOL WINAPI EmptyClipboard() {
+  if (!machine->clipboardOpen) return FALSE;
+  machine->clipboard.clear();
+  return TRUE;
+}
+
+HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory) {
+  const auto it = machine->globals.find(memory);
+  if (!machine->clipboardOpen || machine->clipboardOwner == nullptr ||
+      it == machine->globals.end() || machine->globalLocks[memory] > 0) {
+    return nullptr;
+  }
+  machine->clipboard[format] = std::move(it->second);  // the system owns it now
+  machine->globals.erase(it);
+  return memory;
+}
+
+BOOL WINAPI CloseClipboard() {
+  const bool wasOpen = machine->clipboardOpen;
+  machine->clipboardOpen = false;
+  return wasOpen;
 }
 
 DWORD WINAPI CharLowerBuffW(LPWSTR text, DWORD length) {

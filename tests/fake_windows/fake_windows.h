@@ -181,6 +181,16 @@ struct Machine {
   std::vector<std::string> removals;  // "W <msg>" or "A <msg>" for each message removed
   void PostAt(Time arrival, UINT message, HWND hwnd = nullptr);
 
+  // Global memory, and the clipboard that takes it over. SetClipboardData fails, as Windows
+  // documents, after EmptyClipboard on a clipboard opened with no owner window.
+  std::map<HGLOBAL, std::vector<BYTE>> globals;  // allocated, not yet freed nor handed over
+  std::map<HGLOBAL, int> globalLocks;
+  std::set<HWND> windows;      // windows created and not yet destroyed
+  bool clipboardBusy = false;  // another program holds it open: OpenClipboard fails
+  bool clipboardOpen = false;
+  HWND clipboardOwner = nullptr;
+  std::map<UINT, std::vector<BYTE>> clipboard;  // each format's bytes, as handed over
+
   // DLL search order.
   std::vector<std::string> dllSearchCalls;
 
