@@ -34,8 +34,12 @@ else()
   # How the scripts tell a host without 32-bit code (scripts/host-kind).
   launcher_add_test(unit.host-kind COMMAND ${CMAKE_SOURCE_DIR}/tests/host-kind-test)
 
-  # Every relative link of the README and the guides leads to a file.
+  # The README and the guides name only what exists (links, presets, scripts, options, tests), and
+  # the check says so of a copy that names what does not.
   launcher_add_test(unit.doc-links COMMAND ${CMAKE_SOURCE_DIR}/tests/check-doc-links ${CMAKE_SOURCE_DIR})
+  launcher_add_test(unit.doc-links-catches
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/check-doc-links-catches ${CMAKE_SOURCE_DIR}
+            ${CMAKE_BINARY_DIR}/doc-links-copy)
 
   # The launcher's own sources, checked with the repository's .clang-tidy.
   find_program(CLANG_TIDY clang-tidy REQUIRED)
