@@ -172,7 +172,7 @@ function(launcher_warn_what_the_signature_will_not_do dir)
                     RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
   endif()
   if(failed)
-    message(WARNING "The certificate (${SUBJECT}) does not chain to this machine's TLS roots (${authorities}, the authorities that Debian trusts for web servers). Windows checks a signature against its own list of code-signing roots, another list, so this does not settle what a player sees: a self-signed certificate or one from a private authority makes Windows show \"unknown publisher\" and SmartScreen warn as for an unsigned program, while a code-signing authority that Windows trusts may be missing here. Check a signed program on Windows: its Properties, Digital Signatures, Details (\"This digital signature is OK\"), or `signtool verify /pa launcher.exe`.")
+    message(WARNING "The certificate (${SUBJECT}) does not chain to this machine's TLS roots (${authorities}, the authorities that Debian trusts for web servers). Windows checks a signature against its own list of code-signing roots, another list, so this does not settle what a player sees: a self-signed certificate or one from a private authority makes Windows show \"unknown publisher\" and SmartScreen warn as for an unsigned program, while a code-signing authority that Windows trusts may be missing here. Check a signed program on Windows: its Properties, Digital Signatures, Details (\"This digital signature is OK\"), or `signtool verify /pa ${LAUNCHER_OUTPUT_NAME}.exe`.")
   endif()
 endfunction()
 
