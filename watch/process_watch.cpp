@@ -17,15 +17,11 @@ class PlayerSession {
  public:
   // `process`'s verdict; its session, when known, goes into `match`.
   Verdict Of(DWORD process, MatchingProcess& match) {
-    if (!ownLooked_) {
-      ownLooked_ = true;
-      ownKnown_ = OwnSession(own_);
-    }
+    DWORD own = 0;
     switch (sessions_.SessionOf(process, match.session)) {
       case SessionAnswer::kKnown:
-        match.sessionKnown = true;
         // Without the launcher's own session there is nothing to compare with.
-        return !ownKnown_ || match.session == own_ ? Verdict::kCounts : Verdict::kOtherSession;
+        return !OwnSession(own) || match.session == own ? Verdict::kCounts : Verdict::kOtherSession;
       case SessionAnswer::kEnded:
         // Gone since the snapshot: it keeps nothing running.
         return Verdict::kEnded;
@@ -38,9 +34,6 @@ class PlayerSession {
 
  private:
   ProcessSessions sessions_;
-  bool ownLooked_ = false;
-  bool ownKnown_ = false;
-  DWORD own_ = 0;
 };
 
 // Walks one snapshot of the process list, handing `visit` every other process whose image name

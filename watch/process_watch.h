@@ -15,8 +15,7 @@ bool IsProcessRunning(const LaunchText& name);
 struct MatchingProcess {
   LaunchText image;
   bool counts = false;  // IsProcessRunning would answer true for it
-  bool sessionKnown = false;
-  DWORD session = 0;  // when known
+  DWORD session = 0;    // known whenever it does not count
 };
 
 // Every other process whose image name contains `name`, in the order of the process list, except
