@@ -94,7 +94,7 @@ LaunchText ReadLatestProgId(TRegistry& registry, LookupObserver& observer) {
 // right on every machine. Older Windows, and Wine, give no answer: "" leaves it to the keys.
 LaunchText ShellProgId(LookupObserver& observer) {
   const ShellAnswer answer = AskShellAboutHttp(kAssocProgId);
-  observer.ShellAnswered(answer.code, answer.text);
+  observer.ShellAnswered(answer);
   return answer.Answered() ? answer.text : LaunchText();
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/launch_text.h"
+#include "platform/services.h"
 
 // Where the lookup ended, and so why BrowserExe is what it is.
 enum class LookupEnd : std::uint8_t {
@@ -23,10 +24,9 @@ class LookupObserver {
  public:
   // The version query: whether it answered, and the major version when it did.
   virtual void VersionRead(bool /*answered*/, DWORD /*major*/) {}
-  // The shell's answer to which ProgId opens http links (Windows 10 and later): the call's result
-  // and the text. The lookup takes the ProgId when `code` is S_OK and the text is not empty, and
-  // then reads no choice key.
-  virtual void ShellAnswered(HRESULT /*code*/, const LaunchText& /*progId*/) {}
+  // The shell's answer to which ProgId opens http links (Windows 10 and later). When it answered,
+  // the lookup takes that ProgId and reads no choice key.
+  virtual void ShellAnswered(const ShellAnswer& /*answer*/) {}
   // A choice key below HKEY_CURRENT_USER (kUserChoiceLatestKey or kUserChoiceKey), opened for
   // reading only: whether it opened, and the error when not.
   virtual void ChoiceKeyTried(const char16_t* /*key*/, bool /*opened*/, LONG /*error*/) {}

@@ -118,15 +118,15 @@ class LookupNarrator final : public LookupObserver {
     }
   }
 
-  void ShellAnswered(HRESULT code, const LaunchText& progId) override {
-    if (code != S_OK || progId.empty()) {
-      Line(u"Windows' answer for http links: no answer (" + Hex(static_cast<DWORD>(code)) + u", " +
-           WhyNoShellAnswer(code) + u"), so the launcher reads the choice keys.");
+  void ShellAnswered(const ShellAnswer& answer) override {
+    if (!answer.Answered()) {
+      Line(u"Windows' answer for http links: no answer (" + Hex(static_cast<DWORD>(answer.code)) +
+           u", " + WhyNoShellAnswer(answer.code) + u"), so the launcher reads the choice keys.");
       return;
     }
-    Line(u"Windows' answer for http links: ProgId " + progId +
+    Line(u"Windows' answer for http links: ProgId " + answer.text +
          u". The launcher follows it and does not read the choice keys.");
-    TellChoiceKeysBeside(progId);
+    TellChoiceKeysBeside(answer.text);
   }
 
   void ChoiceKeyTried(const char16_t* key, bool opened, LONG error) override {
@@ -194,8 +194,6 @@ class LookupNarrator final : public LookupObserver {
 
   // Why BrowserExe stayed "": where the lookup ended.
   const LaunchText& WhyNoBrowser() const { return why_; }
-  // The command the lookup read, "" when it read none.
-  const LaunchText& Command() const { return command_; }
 
  private:
   void Line(const LaunchText& text) { out_ += text + u"\r\n"; }
@@ -390,14 +388,15 @@ class Report {
       return;
     }
     Line(u"The shell's command for http links: " + shell.text);
-    const LaunchText& read = narrator_.Command();
+    // BrowserExe is what the launcher starts, from the command it read.
+    const LaunchText read = WithoutQuotes(BrowserExe);
     if (read.empty()) {
-      Line(u"The launcher read no command to compare it with.");
-    } else if (SameNoCase(ProgramOf(shell.text), ProgramOf(read))) {
+      Line(u"The launcher starts no program of its own (BrowserExe is empty) to compare it with.");
+    } else if (SameNoCase(ProgramOf(shell.text), read)) {
       Line(u"It names the same program as the command the launcher read.");
     } else {
       Line(u"It names another program (" + ProgramOf(shell.text) +
-           u") than the command the launcher read (" + ProgramOf(read) + u").");
+           u") than the command the launcher read (" + read + u").");
     }
   }
 
