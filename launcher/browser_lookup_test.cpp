@@ -297,12 +297,6 @@ TEST_F(BrowserLookupTest, WindowsOwnAnswerFirstAndTheChoiceKeysAsItsFallback) {
           .CommandKey(chromeKey)
           .Command(REG_SZ, Utf16(chromeExe + chromeArgs))
           .Expect(chromeExe, chromeArgs),
-      Case("Windows' answer with neither key there")
-          .NoUserChoice()
-          .ShellAnswers(u"ChromeHTML")
-          .CommandKey(chromeKey)
-          .Command(REG_SZ, Utf16(chromeExe + chromeArgs))
-          .Expect(chromeExe, chromeArgs),
       Case("Windows' answer whose command key is only readable: the shell's route")
           .ShellAnswers(u"ChromeHTML")
           .CommandKey(chromeKey, KEY_READ)

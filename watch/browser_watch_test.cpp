@@ -38,19 +38,16 @@ TEST_F(BrowserWatchTest, WaitEndsAtTheFirstPollAfterTheLastMatchingProcessHasGon
     fake::Time browserLife;
     std::vector<std::pair<LaunchText, fake::Time>> others;  // image, lifetime from the start
     fake::Time expectedEnd;
-    LaunchText otherUsersBrowser;  // another user's, in session 2, for the whole scenario
   } rows[] = {
       {"gone between polls", 3500, {}, 4000},
       {"gone right at a poll", 3000, {}, 3000},
       {"gone before the first poll", 10, {}, 1000},
       {"a second window of the same browser lives longer", 1500, {{u"FIREFOX.EXE", 6200}}, 7000},
       {"other programs do not count", 1500, {{u"explorer.exe", fake::kForever}}, 2000},
-      {"another user's browser in another session does not count", 1500, {}, 2000, u"firefox.exe"},
   };
   for (const Row& row : rows) {
     FreshMachine();
     for (const auto& other : row.others) machine.AddProcess(other.first, other.second);
-    if (!row.otherUsersBrowser.empty()) machine.AddOtherUsersProcess(row.otherUsersBrowser, 2);
     machine.onStart[kFirefox] = fake::StartBehaviour::Spawn(u"firefox.exe", row.browserLife);
     RunBrowserAndWait(kFirefox, u"", SW_SHOWNORMAL);
     EXPECT_EQ(machine.now, row.expectedEnd) << row.why;
