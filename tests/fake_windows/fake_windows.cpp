@@ -96,6 +96,10 @@ bool DirectoryExists(const LaunchText& fullPath) {
   return it != machine->files.end() && it->second.directory;
 }
 
+bool Alive(const Process& p) {
+  return p.start <= machine->now && machine->now < p.end;
+}
+
 DWORD MissingError(const LaunchText& fullPath) {
   return DirectoryExists(ParentOf(fullPath)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
@@ -141,7 +145,7 @@ std::vector<BYTE> Utf16Bytes(const LaunchText& text, bool terminated) {
 std::vector<LaunchText> Running() {
   std::vector<LaunchText> names;
   for (const Process& p : machine->processes) {
-    if (p.start <= machine->now && machine->now < p.end) names.push_back(p.image);
+    if (Alive(p)) names.push_back(p.image);
   }
   return names;
 }
@@ -378,7 +382,7 @@ HANDLE WINAPI FakeCreateToolhelp32Snapshot(DWORD flags, DWORD) {
   }
   std::vector<fake::Process> alive;
   for (const fake::Process& p : machine->processes) {
-    if (p.start <= machine->now && machine->now < p.end) alive.push_back(p);
+    if (fake::Alive(p)) alive.push_back(p);
   }
   const HANDLE handle = machine->NewHandle();
   machine->snapshots[handle] = alive;
@@ -435,7 +439,7 @@ BOOL WINAPI FakeSetDllDirectoryW(LPCWSTR pathName) {
 
 const fake::Process* LiveProcess(DWORD pid) {
   for (const fake::Process& p : machine->processes) {
-    if (p.pid == pid && p.start <= machine->now && machine->now < p.end) return &p;
+    if (p.pid == pid && fake::Alive(p)) return &p;
   }
   return nullptr;
 }
