@@ -122,10 +122,15 @@ endif()
 add_executable(clipboard_text tests/e2e/clipboard_text.cpp)
 target_link_libraries(clipboard_text PRIVATE wine_test_support)
 target_link_options(clipboard_text PRIVATE -static -municode)
+# A double-clicked i686 report sits alone in its console: Wine's 32-bit loader starts it itself.
+set(REPORT_CONSOLE ${CMAKE_SOURCE_DIR}/tests/e2e/report-console)
+if(ARCH STREQUAL "i686")
+  set(REPORT_CONSOLE ${REPORT_CONSOLE} --i386-loader)
+endif()
 if(WINE_RUNS_HERE)
   launcher_add_test(e2e.${ARCH}.report-console
-    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/report-console ${WINE_RUN} ${SHIPPED_REPORT}
-            $<TARGET_FILE:clipboard_text> ${CMAKE_BINARY_DIR}/report-console
+    COMMAND ${REPORT_CONSOLE} ${WINE_RUN} ${SHIPPED_REPORT} $<TARGET_FILE:clipboard_text>
+            ${CMAKE_BINARY_DIR}/report-console
     PROPERTIES ENVIRONMENT "${WINE_ENV}" FIXTURES_REQUIRED ${WINE_PREFIX_FIXTURE} RUN_SERIAL TRUE)
   add_dependencies(clipboard_text shipped)
 endif()
@@ -188,5 +193,13 @@ elseif(NOT HOST_RUNS_I686)
   launcher_add_test(emulated.i686.platform_tests
     COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-emulated ${LAUNCHER_SHIPPED_I686_DIR}
             ${LAUNCHER_SHIPPED_I686_DIR}/platform_tests.exe --gtest_brief=1
+    ${emulated})
+  # The shipped report in a console of its own, started by Wine's 32-bit loader under the
+  # emulator, with this build's clipboard reader.
+  launcher_add_test(emulated.i686.report-console
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-emulated ${LAUNCHER_SHIPPED_I686_DIR} --command
+            ${CMAKE_SOURCE_DIR}/tests/e2e/report-console --i386-loader ${WINE_RUN}
+            ${LAUNCHER_SHIPPED_I686_DIR}/launcher-report.exe $<TARGET_FILE:clipboard_text>
+            ${CMAKE_BINARY_DIR}/report-console-emulated
     ${emulated})
 endif()

@@ -55,6 +55,37 @@ DWORD StartAllowanceMs() {
   return allowance.empty() ? 0 : static_cast<DWORD>(std::stoul(allowance));
 }
 
+// The classes of the shared prefix that scenarios register handlers in (Wine reads HKLM's classes
+// as HKEY_CLASSES_ROOT): each scenario puts them back as it found them, so that what a test sees
+// never depends on the tests that ran before it.
+std::vector<SavedRegTree> SaveSharedClasses() {
+  std::vector<SavedRegTree> saved;
+  for (const wchar_t* name : {L"http", L"https", L".url", L"InternetShortcut"}) {
+    saved.push_back(SaveRegTree(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + name));
+  }
+  return saved;
+}
+
+// The whole program's check of that: the classes at its end are the classes at its start.
+class SharedClassesUnchanged : public ::testing::Environment {
+ public:
+  void SetUp() override { before_ = SaveSharedClasses(); }
+  void TearDown() override {
+    const std::vector<SavedRegTree> after = SaveSharedClasses();
+    for (std::size_t i = 0; i < before_.size(); ++i) {
+      EXPECT_EQ(after[i], before_[i]) << "the scenarios left the prefix's classes changed:\nwas\n"
+                                      << before_[i].Describe() << "now\n"
+                                      << after[i].Describe();
+    }
+  }
+
+ private:
+  std::vector<SavedRegTree> before_;
+};
+
+[[maybe_unused]] auto* const sharedClassesCheck =
+    ::testing::AddGlobalTestEnvironment(new SharedClassesUnchanged);
+
 }  // namespace
 
 std::wstring Quoted(const std::wstring& path) {
@@ -67,7 +98,7 @@ unsigned long long Scenario::Now() {
   return ((static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime) / 10000;
 }
 
-Scenario::Scenario() : root_(L"e2e-" + TestName()) {
+Scenario::Scenario() : root_(L"e2e-" + TestName()), sharedClasses_(SaveSharedClasses()) {
   root_.MakeDirectory(L"game");
   root_.MakeDirectory(L"programs");
   root_.MakeDirectory(L"install");
@@ -81,6 +112,7 @@ Scenario::Scenario() : root_(L"e2e-" + TestName()) {
 }
 
 Scenario::~Scenario() {
+  for (const SavedRegTree& saved : sharedClasses_) RestoreRegTree(saved);
   // Let stand-ins that are still winding down let go of the folder.
   Sleep(200);
 }

@@ -71,6 +71,7 @@ class Scenario : public ::testing::Test {
 
  private:
   ScratchDir root_;
+  std::vector<SavedRegTree> sharedClasses_;  // put back as they were when the scenario ends
   std::wstring log_;
   std::wstring launcherName_ = L"launcher.exe";
 };
