@@ -237,6 +237,7 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
 LPVOID WINAPI GlobalLock(HGLOBAL memory);
 BOOL WINAPI GlobalUnlock(HGLOBAL memory);
 HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+SIZE_T WINAPI GlobalSize(HGLOBAL memory);
 
 // shell32
 HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
@@ -256,6 +257,8 @@ BOOL WINAPI DestroyWindow(HWND window);
 BOOL WINAPI OpenClipboard(HWND owner);
 BOOL WINAPI EmptyClipboard();
 HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory);
+HANDLE WINAPI GetClipboardData(UINT format);
+UINT WINAPI EnumClipboardFormats(UINT format);
 BOOL WINAPI CloseClipboard();
 
 #endif  // _WIN32

@@ -292,6 +292,80 @@ class LookupNarrator final : public LookupObserver {
   LaunchText why_;
 };
 
+// Clipboard history and Remote Desktop's clipboard hold the clipboard open for moments at a time:
+// a few tries, half a second in all, before the report gives up.
+const int kClipboardTries = 10;
+const DWORD kClipboardPauseMs = 50;
+
+bool OpenClipboardSoon(HWND owner) {
+  for (int attempt = 1;; ++attempt) {
+    if (OpenClipboard(owner)) return true;
+    if (attempt == kClipboardTries) return false;
+    Sleep(kClipboardPauseMs);
+  }
+}
+
+// Formats whose data is a GDI object or whatever its owner chose, not global memory: they cannot
+// be copied, so they are lost in the rare case that the report's text cannot be placed.
+bool IsMemoryFormat(UINT format) {
+  switch (format) {
+    case 2:     // CF_BITMAP (Windows makes it again from CF_DIB, which is kept)
+    case 3:     // CF_METAFILEPICT: memory, but holding a metafile that emptying destroys
+    case 9:     // CF_PALETTE
+    case 14:    // CF_ENHMETAFILE
+    case 0x80:  // CF_OWNERDISPLAY
+    case 0x82:  // CF_DSPBITMAP
+    case 0x83:  // CF_DSPMETAFILEPICT
+    case 0x8E:  // CF_DSPENHMETAFILE
+      return false;
+    default:
+      return format < 0x200 || format >= 0x400;  // private and GDI object ranges are not memory
+  }
+}
+
+struct KeptFormat {
+  UINT format;
+  HGLOBAL copy;
+};
+
+void FreeKept(std::vector<KeptFormat>& kept) {
+  for (const KeptFormat& one : kept) GlobalFree(one.copy);
+  kept.clear();
+}
+
+// Copies of what the open clipboard holds in memory formats, so that it can be put back as it was
+// if the report's text cannot be placed once the clipboard is emptied. False when a copy cannot
+// be made: then the clipboard is not touched at all.
+bool KeepWhatItHolds(std::vector<KeptFormat>& kept) {
+  for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
+    if (!IsMemoryFormat(format)) continue;
+    const HANDLE held = GetClipboardData(format);
+    if (held == nullptr) continue;  // a format its owner could not render: nothing to keep
+    const SIZE_T bytes = GlobalSize(held);
+    const void* from = GlobalLock(held);
+    const HGLOBAL copy = from != nullptr ? GlobalAlloc(GMEM_MOVEABLE, bytes) : nullptr;
+    void* to = copy != nullptr ? GlobalLock(copy) : nullptr;
+    if (to != nullptr) std::memcpy(to, from, bytes);
+    if (copy != nullptr) GlobalUnlock(copy);
+    if (from != nullptr) GlobalUnlock(held);
+    if (to == nullptr) {
+      if (copy != nullptr) GlobalFree(copy);
+      FreeKept(kept);
+      return false;
+    }
+    kept.push_back(KeptFormat{format, copy});
+  }
+  return true;
+}
+
+// Puts the kept formats back on the emptied clipboard; what the clipboard takes is its own.
+void PutBack(std::vector<KeptFormat>& kept) {
+  for (KeptFormat& one : kept) {
+    if (SetClipboardData(one.format, one.copy) != nullptr) one.copy = nullptr;
+  }
+  FreeKept(kept);
+}
+
 }  // namespace
 
 bool CopyToClipboard(const LaunchText& text) {
@@ -308,8 +382,13 @@ bool CopyToClipboard(const LaunchText& text) {
   const HWND owner = CreateWindowExW(0, Wide(u"STATIC"), Wide(u""), 0, 0, 0, 0, 0, HWND_MESSAGE,
                                      nullptr, nullptr, nullptr);
   bool placed = false;
-  if (owner != nullptr && OpenClipboard(owner)) {
-    placed = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  if (owner != nullptr && OpenClipboardSoon(owner)) {
+    std::vector<KeptFormat> kept;
+    if (KeepWhatItHolds(kept) && EmptyClipboard()) {
+      placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+      if (!placed) PutBack(kept);
+    }
+    FreeKept(kept);
     CloseClipboard();
   }
   if (owner != nullptr) DestroyWindow(owner);

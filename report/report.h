@@ -20,8 +20,10 @@ struct RealWindowsVersion {
 LaunchText LauncherReport(const RealWindowsVersion& real = {});
 
 // Puts `text` on the clipboard as Unicode text, through a hidden window of its own (a clipboard
-// opened without an owner window takes no data). False, with nothing changed or left behind, when
-// the clipboard cannot be had.
+// opened without an owner window takes no data), trying for half a second while another program
+// holds it. False, with nothing left behind, when the clipboard cannot be had or the text cannot
+// be placed; the clipboard then holds what it held, but for formats that are no memory (a picture
+// only as a bitmap handle, a metafile), which a failed placing loses.
 bool CopyToClipboard(const LaunchText& text);
 
 // Whether the report ends by waiting for Enter, so that the console window Windows made for it (a

@@ -276,26 +276,36 @@ TEST_F(ReportTest, TellsTheRealVersionAndWhetherItRunsWithAdministratorRights) {
       << fake::Narrow(report);
 }
 
-// What support gets pasted is what the player saw, byte for byte; a clipboard that cannot be had
-// keeps what it held, and nothing is left behind either way.
+// What support gets pasted is what the player saw, byte for byte; a clipboard held a moment by
+// another program is waited for; one that cannot be had, or that refuses the text once emptied,
+// keeps what it held; and nothing is left behind either way.
 TEST_F(ReportTest, CopiesExactlyItsTextToTheClipboard) {
   const LaunchText report = ReportOn([](fake::Machine&) {});
   struct Row {
     const char* why;
     LaunchText text;
-    bool busy;
+    fake::Time busyUntil;
+    bool refused;
+    bool placed;
   } rows[] = {
-      {"the report", report, false},
-      {"non-ASCII names and a long text", LaunchText(70000, u'\u00E9') + u"\r\n", false},
-      {"another program holds the clipboard", report, true},
+      {"the report", report, 0, false, true},
+      {"non-ASCII names and a long text", LaunchText(70000, u'\u00E9') + u"\r\n", 0, false, true},
+      {"clipboard history holds it for a moment", report, 400, false, true},
+      {"another program keeps holding it", report, fake::kForever, false, false},
+      {"the text refused once the clipboard is emptied", report, 0, true, false},
+  };
+  const std::map<UINT, std::vector<BYTE>> before = {
+      {1, {'o', 'l', 'd', 0}},      // CF_TEXT
+      {0xC0DE, {'<', 'b', '>', 0}}  // a registered format, such as HTML
   };
   for (const Row& row : rows) {
     FreshMachine();
-    machine.clipboard[1] = {'o', 'l', 'd', 0};  // CF_TEXT from before
-    machine.clipboardBusy = row.busy;
-    EXPECT_EQ(CopyToClipboard(row.text), !row.busy) << row.why;
-    if (row.busy) {
-      EXPECT_EQ(machine.clipboard.size(), 1u) << row.why << ": the clipboard keeps what it held";
+    machine.clipboard = before;
+    machine.clipboardBusyUntil = row.busyUntil;
+    if (row.refused) machine.clipboardRefuses.insert(CF_UNICODETEXT);
+    EXPECT_EQ(CopyToClipboard(row.text), row.placed) << row.why;
+    if (!row.placed) {
+      EXPECT_EQ(machine.clipboard, before) << row.why << ": the clipboard keeps what it held";
     } else {
       EXPECT_EQ(machine.clipboard.size(), 1u) << row.why << ": the report alone";
       EXPECT_EQ(machine.clipboard[CF_UNICODETEXT], fake::Utf16Bytes(row.text, true)) << row.why;

@@ -650,7 +650,19 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
   return memory;
 }
 
+namespace {
+
+// The clipboard's own memory, as GetClipboardData hands it out; null for any other handle.
+std::vector<BYTE>* ClipboardMemory(HGLOBAL memory) {
+  const auto held = machine->clipboardHandles.find(memory);
+  if (held == machine->clipboardHandles.end()) return nullptr;
+  return &machine->clipboard.at(held->second);
+}
+
+}  // namespace
+
 LPVOID WINAPI GlobalLock(HGLOBAL memory) {
+  if (std::vector<BYTE>* held = ClipboardMemory(memory)) return held->data();
   const auto it = machine->globals.find(memory);
   if (it == machine->globals.end()) return nullptr;
   ++machine->globalLocks[memory];
@@ -663,7 +675,14 @@ BOOL WINAPI GlobalUnlock(HGLOBAL memory) {
   return locks > 0;
 }
 
+SIZE_T WINAPI GlobalSize(HGLOBAL memory) {
+  if (const std::vector<BYTE>* held = ClipboardMemory(memory)) return held->size();
+  const auto it = machine->globals.find(memory);
+  return it == machine->globals.end() ? 0 : it->second.size();
+}
+
 HGLOBAL WINAPI GlobalFree(HGLOBAL memory) {
+  if (ClipboardMemory(memory) != nullptr) ADD_FAILURE() << "freed the clipboard's own memory";
   if (machine->globals.erase(memory) == 0) return memory;
   machine->globalLocks.erase(memory);
   return nullptr;
@@ -764,7 +783,7 @@ BOOL WINAPI DestroyWindow(HWND window) {
 }
 
 BOOL WINAPI OpenClipboard(HWND owner) {
-  if (machine->clipboardBusy || machine->clipboardOpen) return FALSE;
+  if (machine->now < machine->clipboardBusyUntil || machine->clipboardOpen) return FALSE;
   machine->clipboardOpen = true;
   machine->clipboardOwner = owner;
   return TRUE;
@@ -773,18 +792,36 @@ BOOL WINAPI OpenClipboard(HWND owner) {
 BOOL WINAPI EmptyClipboard() {
   if (!machine->clipboardOpen) return FALSE;
   machine->clipboard.clear();
+  machine->clipboardHandles.clear();
   return TRUE;
 }
 
 HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory) {
   const auto it = machine->globals.find(memory);
   if (!machine->clipboardOpen || machine->clipboardOwner == nullptr ||
-      it == machine->globals.end() || machine->globalLocks[memory] > 0) {
+      it == machine->globals.end() || machine->globalLocks[memory] > 0 ||
+      machine->clipboardRefuses.count(format) != 0) {
     return nullptr;
   }
   machine->clipboard[format] = std::move(it->second);  // the system owns it now
   machine->globals.erase(it);
   return memory;
+}
+
+HANDLE WINAPI GetClipboardData(UINT format) {
+  if (!machine->clipboardOpen || machine->clipboard.count(format) == 0) return nullptr;
+  for (const auto& held : machine->clipboardHandles) {
+    if (held.second == format) return held.first;
+  }
+  const HGLOBAL memory = machine->NewHandle();
+  machine->clipboardHandles[memory] = format;
+  return memory;
+}
+
+UINT WINAPI EnumClipboardFormats(UINT format) {
+  if (!machine->clipboardOpen) return 0;
+  const auto next = machine->clipboard.upper_bound(format);
+  return next == machine->clipboard.end() ? 0 : next->first;
 }
 
 BOOL WINAPI CloseClipboard() {
