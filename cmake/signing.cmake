@@ -16,8 +16,9 @@
 # timestamp server the signing time is fixed, so that two signed builds are byte-identical:
 # SOURCE_DATE_EPOCH when the environment has it, else the certificate's start of validity.
 # Every signing input is an input of the link that the signing follows: a changed certificate,
-# .pfx, key, module, password or PIN file, or timestamp server re-signs both programs at the next
-# build, and nothing else does. Every verification pins the signer (the SHA-256 of its
+# .pfx, key, module, timestamp server or signing script re-signs both programs at the next build
+# (a .pfx or certificate renewed at the same path through a configure that runs by itself), and
+# nothing else does. The password and PIN files are read only when something is signed. Every verification pins the signer (the SHA-256 of its
 # certificate) and fetches nothing: the timestamp server is the only address signing uses.
 find_program(LAUNCHER_OPENSSL openssl)
 find_program(LAUNCHER_OSSLSIGNCODE osslsigncode)
@@ -225,14 +226,24 @@ function(launcher_write_if_changed file content)
 endfunction()
 
 # The inputs of the signing, for launcher_sign: the stamp that DIR/inputs.txt holds (what configure
-# was given, the files' contents by hash, or "unsigned"), and the files themselves, so that a file
-# changed in place without a new configure re-signs too. Sets LAUNCHER_SIGNING_INPUTS in the caller.
+# was given, the files' contents by hash, or "unsigned"), the parameters, the signing script, and
+# the key's module, so that a module changed in place re-signs too. The .pfx and the certificate
+# are configure's own inputs instead: a file renewed at the same path runs configure again at the
+# next build, which pins the new signer and so changes the stamp. The password and PIN files are
+# no input: a signature does not depend on them, and a publisher may take them away once the
+# programs are signed, while a build with nothing to sign must still pass. Sets
+# LAUNCHER_SIGNING_INPUTS in the caller.
 function(launcher_record_signing_inputs dir stamp)
-  set(files ${dir}/inputs.txt)
-  foreach(option LAUNCHER_SIGN_PKCS12 LAUNCHER_SIGN_PASSWORD_FILE LAUNCHER_SIGN_PKCS11_MODULE
-                 LAUNCHER_SIGN_CERTIFICATE LAUNCHER_SIGN_PIN_FILE)
+  set(files ${dir}/inputs.txt ${CMAKE_SOURCE_DIR}/cmake/sign-executable.cmake)
+  if(EXISTS ${dir}/parameters.cmake)
+    list(APPEND files ${dir}/parameters.cmake)
+  endif()
+  if(NOT "${LAUNCHER_SIGN_PKCS11_MODULE}" STREQUAL "")
+    list(APPEND files ${LAUNCHER_SIGN_PKCS11_MODULE})
+  endif()
+  foreach(option LAUNCHER_SIGN_PKCS12 LAUNCHER_SIGN_CERTIFICATE)
     if(NOT "${${option}}" STREQUAL "")
-      list(APPEND files ${${option}})
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${${option}})
     endif()
   endforeach()
   launcher_write_if_changed(${dir}/inputs.txt "${stamp}")
@@ -281,6 +292,7 @@ function(launcher_prepare_signing)
     if(NOT LAUNCHER_SIGN_TIMESTAMP_URL STREQUAL "")
       launcher_signing_refuse("LAUNCHER_SIGN_TIMESTAMP_URL needs a way to sign: LAUNCHER_SIGN_PKCS11_MODULE with its key, or LAUNCHER_SIGN_PKCS12.")
     endif()
+    file(REMOVE ${dir}/parameters.cmake)
     launcher_record_signing_inputs(${dir} "unsigned\n")
     set(LAUNCHER_SIGNING_INPUTS ${LAUNCHER_SIGNING_INPUTS} PARENT_SCOPE)
     set(LAUNCHER_SIGNING_ARGS "" PARENT_SCOPE)
@@ -343,7 +355,7 @@ function(launcher_prepare_signing)
   string(REGEX REPLACE "^([Hh][Tt][Tt][Pp][Ss]://)([^/?#@]*@)?([^/?#]+).*$" "https://\\3/" site
          "${LAUNCHER_LANDING_URL}")
   # Paths and names only: no password, no PIN.
-  file(WRITE ${dir}/parameters.cmake
+  string(CONCAT parameters
        "set(OSSLSIGNCODE [==[${LAUNCHER_OSSLSIGNCODE}]==])\n"
        "${LAUNCHER_SIGNING_KEY}\n"
        "set(TRUSTED [==[${dir}/trusted.pem]==])\n"
@@ -353,8 +365,9 @@ function(launcher_prepare_signing)
        "set(TIMESTAMP_URL [==[${LAUNCHER_SIGN_TIMESTAMP_URL}]==])\n"
        "set(SIGNER_SHA256 ${signer})\n"
        "set(VERIFY_OPTIONS ${VERIFY_OPTIONS} -require-leaf-hash sha256:${signer})\n")
+  launcher_write_if_changed(${dir}/parameters.cmake "${parameters}")
   # What the signatures depend on: the files by content, the rest as given. The secret files are
-  # named, not read: their times reach the build through LINK_DEPENDS.
+  # named, never read.
   set(stamp "signer ${signer}\n")
   foreach(option LAUNCHER_SIGN_PKCS12 LAUNCHER_SIGN_PKCS11_MODULE LAUNCHER_SIGN_CERTIFICATE)
     if(NOT "${${option}}" STREQUAL "")
