@@ -63,9 +63,7 @@ using AssocQueryStringFn = HRESULT(WINAPI*)(DWORD flags, DWORD what, LPCWSTR ass
 
 const DWORD kAssocIsProtocol = 0x1000;
 const DWORD kAssocNoTruncate = 0x20;
-// Room for any ProgId at the first call; a command may ask for more, once, up to the longest
-// text a registry value of this kind holds in practice.
-const DWORD kFirstAnswerSize = 128;
+// The longest text a registry value of this kind holds in practice.
 const DWORD kAnswerSizeLimit = 32768;
 
 // A DLL of the system folder, by its full path: never one that lies in the game's folder.
@@ -89,7 +87,7 @@ HRESULT AskInto(AssocQueryStringFn ask, DWORD what, DWORD& size, LaunchText& tex
 
 }  // namespace
 
-ShellAnswer AskShellAboutHttp(DWORD what) {
+ShellAnswer AskShellAboutHttp(DWORD what, DWORD firstUnits) {
   ShellAnswer answer;
   const HMODULE shlwapi = LoadSystemLibrary(u"shlwapi.dll");
   if (shlwapi == nullptr) return answer;
@@ -98,10 +96,10 @@ ShellAnswer AskShellAboutHttp(DWORD what) {
     answer.code = kNoShellFunction;
   } else {
     try {
-      DWORD size = kFirstAnswerSize;
+      DWORD size = firstUnits;
       answer.code = AskInto(ask, what, size, answer.text);
       // ASSOCF_NOTRUNCATE: a short buffer fails with E_POINTER and the size it needs.
-      if (answer.code == E_POINTER && size > kFirstAnswerSize && size <= kAnswerSizeLimit) {
+      if (answer.code == E_POINTER && size > firstUnits && size <= kAnswerSizeLimit) {
         answer.code = AskInto(ask, what, size, answer.text);
       }
     } catch (const std::bad_alloc&) {

@@ -36,8 +36,9 @@ void ShellOpen(const LaunchText& file);
 // What the shell answers for http links: AssocQueryStringW of shlwapi.dll, with ASSOCF_IS_PROTOCOL
 // and ASSOCF_NOTRUNCATE. Windows 10 and later know kAssocProgId, the ProgId that links really open
 // with, whichever choice key Windows honoured; older Windows fail that question, and Wine answers
-// E_NOTIMPL. shlwapi.dll is loaded from the system folder by its full path and the function is
-// bound by name, so the oldest systems start without it.
+// E_NOTIMPL. Windows 2000's shlwapi.dll has the function; it is loaded from the system folder by
+// its full path and bound by name all the same, so that only the new-systems route loads shlwapi
+// and the import table keeps to the system DLLs every start needs.
 const DWORD kAssocCommand = 1;  // ASSOCSTR_COMMAND: the open command
 const DWORD kAssocProgId = 20;  // ASSOCSTR_PROGID
 const HRESULT kNoShellLibrary = static_cast<HRESULT>(0x8007007EUL);   // no shlwapi.dll
@@ -51,7 +52,10 @@ struct ShellAnswer {
   bool Answered() const { return code == S_OK && !text.empty(); }
 };
 
-ShellAnswer AskShellAboutHttp(DWORD what);
+// The first call's buffer holds room for any ProgId; a longer answer (a command may be one) is
+// asked again, once, into the size Windows names. Tests start smaller to see that second call.
+const DWORD kFirstShellAnswerUnits = 128;
+ShellAnswer AskShellAboutHttp(DWORD what, DWORD firstUnits = kFirstShellAnswerUnits);
 
 // The toolhelp process snapshot, bound by name in kernel32 at first use (the launcher must start on
 // systems without it). While unbound: a null handle, and enumeration that answers false.

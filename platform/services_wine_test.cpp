@@ -158,7 +158,14 @@ TEST(ServicesOnWindows, WineGivesNoProgIdForHttpButTheClassCommand) {
       RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(stored), &size),
       ERROR_SUCCESS);
   RegCloseKey(key);
-  const ShellAnswer command = AskShellAboutHttp(kAssocCommand);
-  EXPECT_EQ(command.code, S_OK);
-  EXPECT_EQ(command.text, TextUpToZero(stored, 1024));
+  const LaunchText expected = TextUpToZero(stored, 1024);
+  ASSERT_GT(expected.size(), 4u);
+  // A first buffer too short by far, by the terminator alone, and just right: the real
+  // E_POINTER names the size (terminator included) and the second call gets the whole text.
+  const DWORD length = static_cast<DWORD>(expected.size());
+  for (const DWORD first : {kFirstShellAnswerUnits, DWORD{1}, DWORD{4}, length, length + 1}) {
+    const ShellAnswer command = AskShellAboutHttp(kAssocCommand, first);
+    EXPECT_EQ(command.code, S_OK) << "a first buffer of " << first;
+    EXPECT_EQ(command.text, expected) << "a first buffer of " << first;
+  }
 }
