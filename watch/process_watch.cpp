@@ -28,7 +28,9 @@ class PlayerSession {
       case SessionAnswer::kUnknown:
         break;
     }
-    // This Windows tells no sessions (2000 without Terminal Services): every process counts.
+    // This Windows tells no session (the functions missing, or the information unreadable):
+    // every process counts, as if there were one session. (Windows 2000 has the functions and
+    // answers session 0 for every process where Terminal Services are off.)
     return Verdict::kCounts;
   }
 

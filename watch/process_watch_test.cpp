@@ -56,7 +56,7 @@ TEST_F(ProcessWatchTest, OnlyProcessesOfThePlayersSessionCount) {
        false,
        kEndsBeforeTheList},
       {"no ProcessIdToSessionId: the system's list alone", {{2, true}}, false, kNoIdToSession},
-      {"no session functions (Windows 2000): every process counts",
+      {"no session functions: every process counts",
        {{2, false}},
        true,
        kNoSessions},
