@@ -339,16 +339,17 @@ void FreeKept(std::vector<KeptFormat>& kept) {
 bool KeepWhatItHolds(std::vector<KeptFormat>& kept) {
   for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
     if (!IsMemoryFormat(format)) continue;
+    // A format its owner could not render, or whose data is no memory after all, is not kept.
     const HANDLE held = GetClipboardData(format);
-    if (held == nullptr) continue;  // a format its owner could not render: nothing to keep
-    const SIZE_T bytes = GlobalSize(held);
-    const void* from = GlobalLock(held);
-    const HGLOBAL copy = from != nullptr ? GlobalAlloc(GMEM_MOVEABLE, bytes) : nullptr;
+    const SIZE_T bytes = held != nullptr ? GlobalSize(held) : 0;
+    const void* from = bytes != 0 ? GlobalLock(held) : nullptr;
+    if (from == nullptr) continue;
+    const HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, bytes);
     void* to = copy != nullptr ? GlobalLock(copy) : nullptr;
     if (to != nullptr) std::memcpy(to, from, bytes);
     if (copy != nullptr) GlobalUnlock(copy);
-    if (from != nullptr) GlobalUnlock(held);
-    if (to == nullptr) {
+    GlobalUnlock(held);
+    if (to == nullptr) {  // no memory for the copy: better to leave the clipboard untouched
       if (copy != nullptr) GlobalFree(copy);
       FreeKept(kept);
       return false;

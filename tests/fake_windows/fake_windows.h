@@ -185,9 +185,9 @@ struct Machine {
   // documents, after EmptyClipboard on a clipboard opened with no owner window.
   std::map<HGLOBAL, std::vector<BYTE>> globals;  // allocated, not yet freed nor handed over
   std::map<HGLOBAL, int> globalLocks;
-  std::set<HWND> windows;            // windows created and not yet destroyed
-  Time clipboardBusyUntil = 0;       // another program holds it open till then: OpenClipboard fails
-  std::set<UINT> clipboardRefuses;   // formats SetClipboardData fails for (no memory, say)
+  std::set<HWND> windows;           // windows created and not yet destroyed
+  Time clipboardBusyUntil = 0;      // another program holds it open till then: OpenClipboard fails
+  std::set<UINT> clipboardRefuses;  // formats SetClipboardData fails for (no memory, say)
   bool clipboardOpen = false;
   HWND clipboardOwner = nullptr;
   std::map<UINT, std::vector<BYTE>> clipboard;  // each format's bytes, as handed over

@@ -77,8 +77,9 @@ void SaveKey(HKEY handle, const std::wstring& path, SavedRegTree& saved) {
     value.bytes.resize(std::min(read, bytes));
     key.values.push_back(value);
   }
-  std::sort(key.values.begin(), key.values.end(),
-            [](const SavedRegTree::Value& a, const SavedRegTree::Value& b) { return a.name < b.name; });
+  std::sort(
+      key.values.begin(), key.values.end(),
+      [](const SavedRegTree::Value& a, const SavedRegTree::Value& b) { return a.name < b.name; });
   saved.keys.push_back(key);
   std::vector<std::wstring> children;
   for (DWORD index = 0;; ++index) {

@@ -28,9 +28,7 @@ struct SavedRegTree {
   struct Key {
     std::wstring path;  // below the saved key; "" for the key itself
     std::vector<Value> values;
-    bool operator==(const Key& other) const {
-      return path == other.path && values == other.values;
-    }
+    bool operator==(const Key& other) const { return path == other.path && values == other.values; }
   };
   HKEY root = nullptr;
   std::wstring key;
