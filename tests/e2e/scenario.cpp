@@ -56,31 +56,30 @@ DWORD StartAllowanceMs() {
 }
 
 // The classes of the shared prefix that scenarios register handlers in (Wine reads HKLM's classes
-// as HKEY_CLASSES_ROOT): each scenario puts them back as it found them, so that what a test sees
+// as HKEY_CLASSES_ROOT). Each scenario puts them back as it found them, so that what a test sees
 // never depends on the tests that ran before it.
-std::vector<SavedRegTree> SaveSharedClasses() {
-  std::vector<SavedRegTree> saved;
-  for (const wchar_t* name : {L"http", L"https", L".url", L"InternetShortcut"}) {
-    saved.push_back(SaveRegTree(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + name));
+const wchar_t* const kSharedClasses[] = {L"http", L"https", L".url", L"InternetShortcut"};
+
+// The whole program's check of that: the open commands at its end are those at its start.
+std::string SharedCommands() {
+  std::string commands;
+  for (const wchar_t* name : kSharedClasses) {
+    const std::wstring key = std::wstring(L"Software\\Classes\\") + name;
+    commands += Utf8(key) + " = " + Utf8(RegText(HKEY_LOCAL_MACHINE, key, L"")) + "; command " +
+                Utf8(RegText(HKEY_LOCAL_MACHINE, key + L"\\shell\\open\\command", L"")) + "\n";
   }
-  return saved;
+  return commands;
 }
 
-// The whole program's check of that: the classes at its end are the classes at its start.
 class SharedClassesUnchanged : public ::testing::Environment {
  public:
-  void SetUp() override { before_ = SaveSharedClasses(); }
+  void SetUp() override { before_ = SharedCommands(); }
   void TearDown() override {
-    const std::vector<SavedRegTree> after = SaveSharedClasses();
-    for (std::size_t i = 0; i < before_.size(); ++i) {
-      EXPECT_EQ(after[i], before_[i]) << "the scenarios left the prefix's classes changed:\nwas\n"
-                                      << before_[i].Describe() << "now\n"
-                                      << after[i].Describe();
-    }
+    EXPECT_EQ(SharedCommands(), before_) << "the scenarios left the prefix's classes changed";
   }
 
  private:
-  std::vector<SavedRegTree> before_;
+  std::string before_;
 };
 
 [[maybe_unused]] auto* const sharedClassesCheck =
@@ -98,7 +97,11 @@ unsigned long long Scenario::Now() {
   return ((static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime) / 10000;
 }
 
-Scenario::Scenario() : root_(L"e2e-" + TestName()), sharedClasses_(SaveSharedClasses()) {
+Scenario::Scenario() : root_(L"e2e-" + TestName()) {
+  for (const wchar_t* name : kSharedClasses) {
+    sharedClasses_.push_back(std::make_unique<SavedRegTree>(
+        HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + name));
+  }
   root_.MakeDirectory(L"game");
   root_.MakeDirectory(L"programs");
   root_.MakeDirectory(L"install");
@@ -112,7 +115,7 @@ Scenario::Scenario() : root_(L"e2e-" + TestName()), sharedClasses_(SaveSharedCla
 }
 
 Scenario::~Scenario() {
-  for (const SavedRegTree& saved : sharedClasses_) RestoreRegTree(saved);
+  sharedClasses_.clear();  // each put back as it was
   // Let stand-ins that are still winding down let go of the folder.
   Sleep(200);
 }

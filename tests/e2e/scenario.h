@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,7 +72,7 @@ class Scenario : public ::testing::Test {
 
  private:
   ScratchDir root_;
-  std::vector<SavedRegTree> sharedClasses_;  // put back as they were when the scenario ends
+  std::vector<std::unique_ptr<SavedRegTree>> sharedClasses_;  // put back when the scenario ends
   std::wstring log_;
   std::wstring launcherName_ = L"launcher.exe";
 };

@@ -1,6 +1,6 @@
 #include "tests/wine/registry_support.h"
 
-#include <algorithm>
+#include <utility>
 #include <vector>
 
 void SetRegText(HKEY root, const std::wstring& key, const std::wstring& name,
@@ -57,100 +57,42 @@ bool LiftKeyRestriction(HKEY root, const std::wstring& key) {
   return SetDacl(root, key, nullptr);
 }
 
-namespace {
-
-void SaveKey(HKEY handle, const std::wstring& path, SavedRegTree& saved) {
-  SavedRegTree::Key key{path, {}};
-  for (DWORD index = 0;; ++index) {
-    WCHAR name[16384];
-    DWORD nameLength = 16384;
-    DWORD type = REG_NONE;
-    DWORD bytes = 0;
-    if (RegEnumValueW(handle, index, name, &nameLength, nullptr, &type, nullptr, &bytes) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    SavedRegTree::Value value{std::wstring(name, nameLength), type, std::vector<BYTE>(bytes)};
-    DWORD read = bytes;
-    RegQueryValueExW(handle, value.name.c_str(), nullptr, nullptr,
-                     bytes == 0 ? nullptr : value.bytes.data(), &read);
-    value.bytes.resize(std::min(read, bytes));
-    key.values.push_back(value);
-  }
-  std::sort(
-      key.values.begin(), key.values.end(),
-      [](const SavedRegTree::Value& a, const SavedRegTree::Value& b) { return a.name < b.name; });
-  saved.keys.push_back(key);
-  std::vector<std::wstring> children;
-  for (DWORD index = 0;; ++index) {
-    WCHAR name[256];
-    DWORD nameLength = 256;
-    if (RegEnumKeyExW(handle, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    children.emplace_back(name, nameLength);
-  }
-  std::sort(children.begin(), children.end());
-  for (const std::wstring& child : children) {
-    HKEY sub = nullptr;
-    if (RegOpenKeyExW(handle, child.c_str(), 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
-    SaveKey(sub, path.empty() ? child : path + L"\\" + child, saved);
-    RegCloseKey(sub);
-  }
+SavedRegTree::SavedRegTree(HKEY root, std::wstring key) : root_(root), key_(std::move(key)) {
+  static int saved = 0;
+  backup_ = L"Software\\WgameTests\\Saved\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++saved);
+  HKEY from = nullptr;
+  HKEY to = nullptr;
+  if (RegOpenKeyExW(root_, key_.c_str(), 0, KEY_READ, &from) != ERROR_SUCCESS) return;
+  existed_ = RegCreateKeyExW(HKEY_CURRENT_USER, backup_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                             nullptr, &to, nullptr) == ERROR_SUCCESS &&
+             RegCopyTreeW(from, nullptr, to) == ERROR_SUCCESS;
+  if (to != nullptr) RegCloseKey(to);
+  RegCloseKey(from);
 }
 
-std::string Narrow(const std::wstring& text) {
-  std::string narrow;
-  for (const wchar_t unit : text) narrow += unit < 0x80 ? static_cast<char>(unit) : '?';
-  return narrow;
+SavedRegTree::~SavedRegTree() {
+  DeleteRegTree(root_, key_);
+  if (existed_) {
+    HKEY from = nullptr;
+    HKEY to = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, backup_.c_str(), 0, KEY_READ, &from) == ERROR_SUCCESS &&
+        RegCreateKeyExW(root_, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &to,
+                        nullptr) == ERROR_SUCCESS) {
+      RegCopyTreeW(from, nullptr, to);
+    }
+    if (to != nullptr) RegCloseKey(to);
+    if (from != nullptr) RegCloseKey(from);
+  }
+  DeleteRegTree(HKEY_CURRENT_USER, backup_);
 }
 
-}  // namespace
-
-SavedRegTree SaveRegTree(HKEY root, const std::wstring& key) {
-  SavedRegTree saved;
-  saved.root = root;
-  saved.key = key;
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS) {
-    saved.existed = true;
-    SaveKey(handle, L"", saved);
-    RegCloseKey(handle);
+std::wstring RegText(HKEY root, const std::wstring& key, const std::wstring& name) {
+  std::vector<wchar_t> text(4096, 0);
+  DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  if (RegGetValueW(root, key.c_str(), name.empty() ? nullptr : name.c_str(), RRF_RT_REG_SZ, nullptr,
+                   text.data(), &bytes) != ERROR_SUCCESS) {
+    return L"";
   }
-  return saved;
-}
-
-void RestoreRegTree(const SavedRegTree& saved) {
-  DeleteRegTree(saved.root, saved.key);
-  for (const SavedRegTree::Key& key : saved.keys) {
-    const std::wstring path = key.path.empty() ? saved.key : saved.key + L"\\" + key.path;
-    HKEY handle = nullptr;
-    if (RegCreateKeyExW(saved.root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                        nullptr) != ERROR_SUCCESS) {
-      continue;
-    }
-    for (const SavedRegTree::Value& value : key.values) {
-      RegSetValueExW(handle, value.name.empty() ? nullptr : value.name.c_str(), 0, value.type,
-                     value.bytes.data(), static_cast<DWORD>(value.bytes.size()));
-    }
-    RegCloseKey(handle);
-  }
-}
-
-std::string SavedRegTree::Describe() const {
-  if (!existed) return Narrow(key) + ": absent\n";
-  std::string text;
-  for (const Key& one : keys) {
-    text += Narrow(key + (one.path.empty() ? L"" : L"\\" + one.path)) + ":";
-    for (const Value& value : one.values) {
-      std::wstring shown;
-      if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
-        shown.assign(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / 2);
-      }
-      text += " [" + Narrow(value.name) + "]=" + Narrow(shown.c_str());
-    }
-    text += "\n";
-  }
-  return text;
+  return text.data();
 }

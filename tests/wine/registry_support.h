@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "platform/win32_api.h"
 
@@ -14,32 +13,22 @@ void DeleteRegTree(HKEY root, const std::wstring& key);
 bool RestrictKeyToRead(HKEY root, const std::wstring& key);
 bool LiftKeyRestriction(HKEY root, const std::wstring& key);
 
-// A key's whole tree as it stood, so that a test that changes a key of the shared prefix can put
-// it back: every sub-key (parents first), each with its values' types and exact bytes.
-struct SavedRegTree {
-  struct Value {
-    std::wstring name;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> bytes;
-    bool operator==(const Value& other) const {
-      return name == other.name && type == other.type && bytes == other.bytes;
-    }
-  };
-  struct Key {
-    std::wstring path;  // below the saved key; "" for the key itself
-    std::vector<Value> values;
-    bool operator==(const Key& other) const { return path == other.path && values == other.values; }
-  };
-  HKEY root = nullptr;
-  std::wstring key;
-  bool existed = false;
-  std::vector<Key> keys;
-  bool operator==(const SavedRegTree& other) const {
-    return existed == other.existed && keys == other.keys;
-  }
-  // One line a key, for a failure message.
-  std::string Describe() const;
+// A key's whole tree, copied under a key of the tests' own while it lives, so that a test that
+// changes a key of the shared prefix puts it back as it found it (or removes it, if there was
+// none) when this ends.
+class SavedRegTree {
+ public:
+  SavedRegTree(HKEY root, std::wstring key);
+  ~SavedRegTree();
+  SavedRegTree(const SavedRegTree&) = delete;
+  SavedRegTree& operator=(const SavedRegTree&) = delete;
+
+ private:
+  HKEY root_;
+  std::wstring key_;
+  std::wstring backup_;  // below HKEY_CURRENT_USER
+  bool existed_ = false;
 };
-SavedRegTree SaveRegTree(HKEY root, const std::wstring& key);
-// Replaces the tree with what was saved (or removes it, if it did not exist then).
-void RestoreRegTree(const SavedRegTree& saved);
+
+// A text value, or "" where there is none.
+std::wstring RegText(HKEY root, const std::wstring& key, const std::wstring& name);
