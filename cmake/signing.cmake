@@ -18,8 +18,9 @@
 # Every signing input is an input of the link that the signing follows: a changed certificate,
 # .pfx, key, module, timestamp server or signing script re-signs both programs at the next build
 # (a .pfx or certificate renewed at the same path through a configure that runs by itself), and
-# nothing else does. The password and PIN files are read only when something is signed. Every verification pins the signer (the SHA-256 of its
-# certificate) and fetches nothing: the timestamp server is the only address signing uses.
+# nothing else does. The password and PIN files are read only by configure and by a signing.
+# Every verification pins the signer (the SHA-256 of its certificate) and fetches nothing: the
+# timestamp server is the only address signing uses.
 find_program(LAUNCHER_OPENSSL openssl)
 find_program(LAUNCHER_OSSLSIGNCODE osslsigncode)
 
@@ -367,7 +368,7 @@ function(launcher_prepare_signing)
        "set(VERIFY_OPTIONS ${VERIFY_OPTIONS} -require-leaf-hash sha256:${signer})\n")
   launcher_write_if_changed(${dir}/parameters.cmake "${parameters}")
   # What the signatures depend on: the files by content, the rest as given. The secret files are
-  # named, never read.
+  # named only: their contents never reach the stamp.
   set(stamp "signer ${signer}\n")
   foreach(option LAUNCHER_SIGN_PKCS12 LAUNCHER_SIGN_PKCS11_MODULE LAUNCHER_SIGN_CERTIFICATE)
     if(NOT "${${option}}" STREQUAL "")

@@ -64,7 +64,8 @@ SavedRegTree::SavedRegTree(HKEY root, std::wstring key) : root_(root), key_(std:
   HKEY from = nullptr;
   HKEY to = nullptr;
   if (RegOpenKeyExW(root_, key_.c_str(), 0, KEY_READ, &from) != ERROR_SUCCESS) return;
-  existed_ = RegCreateKeyExW(HKEY_CURRENT_USER, backup_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+  existed_ = true;
+  saved_ = RegCreateKeyExW(HKEY_CURRENT_USER, backup_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                              nullptr, &to, nullptr) == ERROR_SUCCESS &&
              RegCopyTreeW(from, nullptr, to) == ERROR_SUCCESS;
   if (to != nullptr) RegCloseKey(to);
@@ -72,8 +73,9 @@ SavedRegTree::SavedRegTree(HKEY root, std::wstring key) : root_(root), key_(std:
 }
 
 SavedRegTree::~SavedRegTree() {
+  if (existed_ && !saved_) return;  // no copy to put back: left as it is, for the end check to see
   DeleteRegTree(root_, key_);
-  if (existed_) {
+  if (saved_) {
     HKEY from = nullptr;
     HKEY to = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, backup_.c_str(), 0, KEY_READ, &from) == ERROR_SUCCESS &&

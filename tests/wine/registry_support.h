@@ -28,6 +28,7 @@ class SavedRegTree {
   std::wstring key_;
   std::wstring backup_;  // below HKEY_CURRENT_USER
   bool existed_ = false;
+  bool saved_ = false;  // the copy was made
 };
 
 // A text value, or "" where there is none.
