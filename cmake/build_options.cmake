@@ -5,6 +5,9 @@
 #   LAUNCHER_GAME_SHORTCUT, LAUNCHER_GAME_URL_SHORTCUT, LAUNCHER_COMPANION
 #                          the follow-up items, below the current folder
 #   LAUNCHER_SIGN_*        Authenticode signing (cmake/signing.cmake)
+#   LAUNCHER_GAME_NAME, LAUNCHER_GAME_FILES, LAUNCHER_GAME_VERSION,
+#   LAUNCHER_GAME_SHORTCUT_TARGET, LAUNCHER_PUBLISHER, LAUNCHER_INSTALLER_NAME
+#                          the game's installer (cmake/installer.cmake)
 # Configure refuses values the launcher could not use, before anything is built. They shape the
 # programs of a publisher's build (the release preset) only: the test presets build and test the
 # launcher with the defaults, and say so when an option is given.
@@ -14,6 +17,8 @@ set(LAUNCHER_DEFAULT_OUTPUT_NAME launcher)
 set(LAUNCHER_DEFAULT_GAME_SHORTCUT play.lnk)
 set(LAUNCHER_DEFAULT_GAME_URL_SHORTCUT play.url)
 set(LAUNCHER_DEFAULT_COMPANION "fscommand\\wgame.exe")
+set(LAUNCHER_DEFAULT_GAME_NAME wgame)
+set(LAUNCHER_DEFAULT_GAME_VERSION 1.0)
 set(LAUNCHER_LANDING_URL ${LAUNCHER_DEFAULT_LANDING_URL}
     CACHE STRING "The landing-page address: an absolute https address with a host")
 set(LAUNCHER_ICON ${LAUNCHER_DEFAULT_ICON} CACHE FILEPATH "The .ico file placed as the icon group ICON_1")
@@ -24,6 +29,16 @@ set(LAUNCHER_GAME_URL_SHORTCUT ${LAUNCHER_DEFAULT_GAME_URL_SHORTCUT} CACHE STRIN
     "The game's Internet shortcut, opened when there is no LAUNCHER_GAME_SHORTCUT: a relative path")
 set(LAUNCHER_COMPANION "${LAUNCHER_DEFAULT_COMPANION}" CACHE STRING
     "The companion program, opened after the shortcut: a relative path below the current folder")
+set(LAUNCHER_GAME_NAME ${LAUNCHER_DEFAULT_GAME_NAME} CACHE STRING
+    "The game's name: its installation folder, its Start-menu folder and its entry in Installed apps")
+set(LAUNCHER_GAME_FILES "" CACHE PATH
+    "The game folder that the installer installs whole (play.lnk or play.url, the companion, the game's files); none by default")
+set(LAUNCHER_GAME_VERSION ${LAUNCHER_DEFAULT_GAME_VERSION} CACHE STRING "The game's version, shown in Installed apps")
+set(LAUNCHER_GAME_SHORTCUT_TARGET "" CACHE STRING
+    "A program in the game folder: the installer makes LAUNCHER_GAME_SHORTCUT lead to it, at install time")
+set(LAUNCHER_PUBLISHER "" CACHE STRING "The publisher shown in Installed apps (default: the landing page's host)")
+set(LAUNCHER_INSTALLER_NAME "" CACHE STRING
+    "The installer's file name, without .exe (default: LAUNCHER_OUTPUT_NAME-setup)")
 set(LAUNCHER_SIGN_PKCS12 "" CACHE FILEPATH "A .pfx/.p12 file: sign the launcher and the report with its certificate")
 set(LAUNCHER_SIGN_PASSWORD_FILE "" CACHE FILEPATH "A file holding the password of LAUNCHER_SIGN_PKCS12")
 set(LAUNCHER_SIGN_PKCS11_MODULE "" CACHE FILEPATH "A PKCS#11 module: sign with a key on a token or in an HSM")
@@ -32,12 +47,26 @@ set(LAUNCHER_SIGN_CERTIFICATE "" CACHE FILEPATH "The certificate of the token's 
 set(LAUNCHER_SIGN_PIN_FILE "" CACHE FILEPATH "A file holding the token's PIN on its first line")
 set(LAUNCHER_SIGN_TIMESTAMP_URL "" CACHE STRING "An RFC 3161 timestamp server for the signatures (optional)")
 
+include(${CMAKE_SOURCE_DIR}/installer/game-files.cmake)
+
+# Writes FILE with CONTENT only when it differs, so that an unchanged configure keeps its time.
+function(launcher_write_if_changed file content)
+  if(EXISTS ${file})
+    file(READ ${file} old)
+    if(old STREQUAL content)
+      return()
+    endif()
+  endif()
+  file(WRITE ${file} "${content}")
+endfunction()
+
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND NOT LAUNCHER_WINE_TESTS)
   set(LAUNCHER_PUBLISHER_BUILD ON)
 else()
   set(LAUNCHER_PUBLISHER_BUILD OFF)
-  # The signing options default to "" (no LAUNCHER_DEFAULT_ variable).
+  # The signing options and some of the installer's default to "" (no LAUNCHER_DEFAULT_ variable).
   foreach(name LANDING_URL ICON OUTPUT_NAME GAME_SHORTCUT GAME_URL_SHORTCUT COMPANION
+               GAME_NAME GAME_FILES GAME_VERSION GAME_SHORTCUT_TARGET PUBLISHER INSTALLER_NAME
                SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_PKCS11_MODULE SIGN_KEY_URI SIGN_CERTIFICATE
                SIGN_PIN_FILE SIGN_TIMESTAMP_URL)
     set(value "${LAUNCHER_${name}}")
@@ -54,24 +83,6 @@ else()
     endif()
   endforeach()
 endif()
-
-# True in OUT when TEXT holds a control character (0x01 to 0x1F, or 0x7F).
-function(launcher_has_control_character text out)
-  set(found FALSE)
-  foreach(code RANGE 1 31)
-    string(ASCII ${code} character)
-    string(FIND "${text}" "${character}" at)
-    if(NOT at EQUAL -1)
-      set(found TRUE)
-    endif()
-  endforeach()
-  string(ASCII 127 delete)
-  string(FIND "${text}" "${delete}" at)
-  if(NOT at EQUAL -1)
-    set(found TRUE)
-  endif()
-  set(${out} ${found} PARENT_SCOPE)
-endfunction()
 
 # The address goes to the browser as part of its argument line, unquoted and unescaped: a double
 # quote or a space would split it, a control character would not survive at all.
@@ -209,6 +220,67 @@ launcher_check_output_name("${LAUNCHER_OUTPUT_NAME}")
 launcher_check_follow_up(LAUNCHER_GAME_SHORTCUT "${LAUNCHER_GAME_SHORTCUT}")
 launcher_check_follow_up(LAUNCHER_GAME_URL_SHORTCUT "${LAUNCHER_GAME_URL_SHORTCUT}")
 launcher_check_follow_up(LAUNCHER_COMPANION "${LAUNCHER_COMPANION}")
+
+# The installer's options. Sets LAUNCHER_PUBLISHER_NAME and LAUNCHER_INSTALLER_FILE_NAME, the
+# publisher and the installer's file name with their defaults filled in.
+function(launcher_check_installer_options)
+  launcher_windows_name_fault("${LAUNCHER_GAME_NAME}" fault)
+  if(NOT fault STREQUAL "")
+    message(FATAL_ERROR "LAUNCHER_GAME_NAME must be a name Windows can give a folder (the installation folder and the Start-menu folder are named after the game); \"${LAUNCHER_GAME_NAME}\" is not: ${fault}.")
+  endif()
+  foreach(option LAUNCHER_GAME_VERSION LAUNCHER_PUBLISHER)
+    launcher_has_control_character("${${option}}" control)
+    if(control)
+      message(FATAL_ERROR "${option} must be text of one line; it holds a control character.")
+    endif()
+  endforeach()
+  set(publisher "${LAUNCHER_PUBLISHER}")
+  if(publisher STREQUAL "")
+    string(REGEX REPLACE "^[Hh][Tt][Tt][Pp][Ss]://([^/?#@]*@)?([^/?#:]+).*$" "\\2" publisher
+           "${LAUNCHER_LANDING_URL}")
+  endif()
+  set(installer "${LAUNCHER_INSTALLER_NAME}")
+  if(installer STREQUAL "")
+    set(installer "${LAUNCHER_OUTPUT_NAME}-setup")
+  endif()
+  launcher_windows_name_fault("${installer}" fault)
+  string(TOLOWER "${installer}" lower)
+  string(TOLOWER "${LAUNCHER_OUTPUT_NAME}" launcher_lower)
+  if(NOT fault STREQUAL "")
+    message(FATAL_ERROR "LAUNCHER_INSTALLER_NAME must be a Windows file name without .exe; \"${installer}\" is not: ${fault}.")
+  elseif(lower STREQUAL launcher_lower OR lower STREQUAL "launcher-report")
+    message(FATAL_ERROR "LAUNCHER_INSTALLER_NAME \"${installer}\" is the name of a program the installer holds (${LAUNCHER_OUTPUT_NAME}.exe, launcher-report.exe): the build would write both to one file.")
+  endif()
+
+  set(game "${LAUNCHER_GAME_FILES}")
+  set(files "")
+  set(dirs "")
+  if(NOT game STREQUAL "")
+    if(NOT IS_DIRECTORY "${game}")
+      message(FATAL_ERROR "LAUNCHER_GAME_FILES must name the game folder that the installer installs; \"${game}\" is not a folder.")
+    endif()
+    launcher_list_game_files("${game}" "LAUNCHER_GAME_FILES (${game})" "${LAUNCHER_OUTPUT_NAME}.exe"
+                             files dirs)
+  endif()
+  set(target "${LAUNCHER_GAME_SHORTCUT_TARGET}")
+  if(NOT target STREQUAL "")
+    launcher_check_follow_up(LAUNCHER_GAME_SHORTCUT_TARGET "${target}")
+    string(TOLOWER "${files}" game_files)
+    string(TOLOWER "${files};${dirs}" entries)
+    string(TOLOWER "${target}" target_lower)
+    string(TOLOWER "${LAUNCHER_GAME_SHORTCUT}" shortcut_lower)
+    list(FIND game_files "${target_lower}" target_at)
+    list(FIND entries "${shortcut_lower}" shortcut_at)
+    if(game STREQUAL "" OR target_at EQUAL -1)
+      message(FATAL_ERROR "LAUNCHER_GAME_SHORTCUT_TARGET \"${target}\" must be a file in the game folder (LAUNCHER_GAME_FILES \"${game}\"); it is not one.")
+    elseif(NOT shortcut_at EQUAL -1)
+      message(FATAL_ERROR "LAUNCHER_GAME_SHORTCUT_TARGET: the installer makes ${LAUNCHER_GAME_SHORTCUT} (LAUNCHER_GAME_SHORTCUT) itself, leading to ${target}, but the game folder (${game}) holds one too: take it out of the folder.")
+    endif()
+  endif()
+  set(LAUNCHER_PUBLISHER_NAME "${publisher}" PARENT_SCOPE)
+  set(LAUNCHER_INSTALLER_FILE_NAME "${installer}" PARENT_SCOPE)
+endfunction()
+launcher_check_installer_options()
 
 # The address and the follow-up names become UTF-16 literals: backslashes are the only characters
 # left that C++ would read differently. Test builds always take the defaults.

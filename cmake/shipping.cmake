@@ -39,6 +39,17 @@ target_link_options(launcher-report PRIVATE ${LAUNCHER_LINK_OPTIONS} -mconsole)
 launcher_sign(launcher)
 launcher_sign(launcher-report)
 
+# The game's installer, which holds both, the licences and the publisher's game folder; signed as
+# they are.
+include(cmake/installer.cmake)
+set(LAUNCHER_INSTALLER ${CMAKE_BINARY_DIR}/${LAUNCHER_INSTALLER_FILE_NAME}.exe)
+launcher_add_installer(installer OUTPUT ${LAUNCHER_INSTALLER}
+  LAUNCHER $<TARGET_FILE:launcher> REPORT $<TARGET_FILE:launcher-report>
+  LAUNCHER_FILE ${LAUNCHER_OUTPUT_NAME}.exe GAME_NAME ${LAUNCHER_GAME_NAME}
+  GAME_VERSION ${LAUNCHER_GAME_VERSION} PUBLISHER ${LAUNCHER_PUBLISHER_NAME} ICON ${LAUNCHER_ICON}
+  GAME_FILES "${LAUNCHER_GAME_FILES}" GAME_SHORTCUT ${LAUNCHER_GAME_SHORTCUT}
+  SHORTCUT_TARGET "${LAUNCHER_GAME_SHORTCUT_TARGET}" SIGNING_PARAMETERS "${LAUNCHER_SIGNING_PARAMETERS}")
+
 # The benchmark's yardstick: a program that only calls ShellExecuteExW. Not in a publisher's
 # release build, which holds only what ships.
 option(LAUNCHER_BUILD_REFERENCE "Also build the benchmark's reference program" ON)
@@ -47,17 +58,18 @@ if(LAUNCHER_BUILD_REFERENCE)
   target_link_options(reference PRIVATE ${LAUNCHER_LINK_OPTIONS})
 endif()
 
-# What ships, gathered by `cmake --install BUILD --prefix FOLDER`: the two programs as built (signed
-# when the build signs them), the licence and the third-party notices (with Windows' line ends, for
-# Notepad), and SHA256SUMS over all four, in the format `sha256sum -c` reads. The programs are
+# What ships, gathered by `cmake --install BUILD --prefix FOLDER`: the two programs and the
+# installer as built (signed when the build signs them), the licence and the third-party notices
+# (with Windows' line ends, for Notepad), and SHA256SUMS over all five, in the format `sha256sum -c` reads. The programs are
 # installed as files, not as targets: `--strip` would strip a target, and a stripped signed program
 # no longer verifies (the build already strips them, before signing). A signed program is verified
 # again before SHA256SUMS is written.
 # A SHA256SUMS left by an earlier install into the same folder goes first: until the new one is
 # written, nothing in the folder vouches for bytes that may no longer be there.
 install(CODE "file(REMOVE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/SHA256SUMS\")")
-install(PROGRAMS $<TARGET_FILE:launcher> $<TARGET_FILE:launcher-report> DESTINATION .)
+install(PROGRAMS $<TARGET_FILE:launcher> $<TARGET_FILE:launcher-report> ${LAUNCHER_INSTALLER}
+        DESTINATION .)
 install(CODE "set(LAUNCHER_SOURCE_DIR [[${CMAKE_SOURCE_DIR}]])
-              set(LAUNCHER_PROGRAMS [[${LAUNCHER_OUTPUT_NAME}.exe;launcher-report.exe]])
+              set(LAUNCHER_PROGRAMS [[${LAUNCHER_OUTPUT_NAME}.exe;launcher-report.exe;${LAUNCHER_INSTALLER_FILE_NAME}.exe]])
               set(LAUNCHER_SIGNING_PARAMETERS [[${LAUNCHER_SIGNING_PARAMETERS}]])")
 install(SCRIPT cmake/install-release.cmake)

@@ -6,6 +6,9 @@
 # the unsigned executable is removed too: the build fails, nothing unsigned stands where a signed
 # program is expected, and the next build links and signs it again.
 #
+# With COPY set, a copy of the signed file is left there too: makensis signs the game's uninstaller
+# this way and then keeps it only inside the installer.
+#
 # Configure runs it too, on a probe program, with PROBE_LOG set: the probe asks no timestamp
 # server, and what osslsigncode said is written to PROBE_LOG, unwrapped, for configure to read.
 include("${PARAMETERS}")
@@ -50,3 +53,6 @@ endif()
 file(RENAME "${signed}" "${EXE}")
 file(CHMOD "${EXE}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                     WORLD_READ WORLD_EXECUTE)
+if(DEFINED COPY)
+  file(COPY_FILE "${EXE}" "${COPY}")
+endif()

@@ -215,17 +215,6 @@ function(launcher_probe_token dir parameters)
   endif()
 endfunction()
 
-# Writes FILE with CONTENT only when it differs, so that an unchanged configure keeps its time.
-function(launcher_write_if_changed file content)
-  if(EXISTS ${file})
-    file(READ ${file} old)
-    if(old STREQUAL content)
-      return()
-    endif()
-  endif()
-  file(WRITE ${file} "${content}")
-endfunction()
-
 # The inputs of the signing, for launcher_sign: the stamp that DIR/inputs.txt holds (what configure
 # was given, the files' contents by hash, or "unsigned"), the parameters, the signing script, and
 # the key's module, so that a module changed in place re-signs too. The .pfx and the certificate
