@@ -35,10 +35,11 @@ ExternalProject_Add(shipped
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${CMAKE_BINARY_DIR}/launcher.exe ${CMAKE_BINARY_DIR}/launcher-report.exe
-                   ${CMAKE_BINARY_DIR}/reference.exe
+                   ${CMAKE_BINARY_DIR}/reference.exe ${CMAKE_BINARY_DIR}/shipped/launcher-setup.exe
 )
 set(SHIPPED_LAUNCHER ${CMAKE_BINARY_DIR}/launcher.exe)
 set(SHIPPED_REPORT ${CMAKE_BINARY_DIR}/launcher-report.exe)
+set(SHIPPED_INSTALLER ${CMAKE_BINARY_DIR}/shipped/launcher-setup.exe)
 
 # GoogleTest from the machine's sources, built for Windows.
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
@@ -87,6 +88,26 @@ target_link_options(standin PRIVATE -static -municode)
 add_library(e2e_support STATIC tests/e2e/scenario.cpp)
 target_link_libraries(e2e_support PUBLIC wine_test_support gtest ole32 uuid)
 
+# The demonstration game's installer, as a publisher's build makes it, from this architecture's
+# shipped programs and a game folder of stand-ins: play.url (tests/e2e/demo-game), the companion
+# fscommand\wgame.exe, and a shortcut to it that the installer makes. The installer scenario
+# installs it, and so does the demonstration (scripts/run).
+include(cmake/installer.cmake)
+set(DEMO_GAME ${CMAKE_BINARY_DIR}/demo-game)
+add_custom_command(OUTPUT ${DEMO_GAME}.stamp
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${DEMO_GAME}
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/tests/e2e/demo-game ${DEMO_GAME}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:standin> ${DEMO_GAME}/fscommand/wgame.exe
+  COMMAND ${CMAKE_COMMAND} -E touch ${DEMO_GAME}.stamp
+  DEPENDS standin ${CMAKE_SOURCE_DIR}/tests/e2e/demo-game/play.url
+  VERBATIM)
+launcher_add_installer(demo_installer OUTPUT ${CMAKE_BINARY_DIR}/wgame-demo-setup.exe
+  LAUNCHER ${SHIPPED_LAUNCHER} REPORT ${SHIPPED_REPORT} LAUNCHER_FILE launcher.exe
+  GAME_NAME "Wgame Demo" GAME_VERSION 1.0 PUBLISHER www.wgame.example
+  ICON ${CMAKE_SOURCE_DIR}/res/launcher.ico GAME_FILES ${DEMO_GAME} GAME_DEPENDS ${DEMO_GAME}.stamp
+  GAME_SHORTCUT Companion.lnk SHORTCUT_TARGET fscommand\\wgame.exe)
+add_dependencies(demo_installer shipped)
+
 # Scenarios share the prefix's registry: one at a time. Their timings (and the watch tests') want
 # the CPU, which the fuzzers would otherwise take.
 add_wine_test(e2e_tests LABEL e2e LIBS e2e_support PROPERTIES RUN_SERIAL TRUE SOURCES
@@ -95,8 +116,9 @@ add_wine_test(e2e_tests LABEL e2e LIBS e2e_support PROPERTIES RUN_SERIAL TRUE SO
   tests/e2e/user_choice_latest_e2e_test.cpp
   tests/e2e/report_e2e_test.cpp
   tests/e2e/branded_e2e_test.cpp
+  tests/e2e/installer_e2e_test.cpp
 )
-add_dependencies(e2e_tests shipped standin)
+add_dependencies(e2e_tests shipped standin demo_installer)
 
 add_wine_test(watch_tests LABEL wine LIBS psapi PROPERTIES RESOURCE_LOCK cpu_timing SOURCES
   watch/watch_wine_test.cpp)
@@ -151,6 +173,7 @@ if(ARCH STREQUAL "i686")
   set(check ${CMAKE_SOURCE_DIR}/tests/check-executable)
   launcher_add_test(build.executable COMMAND ${check} ${SHIPPED_LAUNCHER})
   launcher_add_test(build.report-executable COMMAND ${check} --report ${SHIPPED_REPORT})
+  launcher_add_test(build.installer-executable COMMAND ${check} --installer ${SHIPPED_INSTALLER})
   launcher_add_test(build.reference-executable
     COMMAND ${check} --imports-only ${CMAKE_BINARY_DIR}/reference.exe)
   add_executable(newer_import tests/newer_import.cpp)
@@ -159,9 +182,9 @@ if(ARCH STREQUAL "i686")
     COMMAND ${check} --imports-only $<TARGET_FILE:newer_import>
     PROPERTIES PASS_REGULAR_EXPRESSION "KERNEL32.dll GetTickCount64: needs Windows 6.0")
 
-  # Two builds of the launcher, in different folders, give the same bytes.
+  # Two builds of the launcher and of the installer, in different folders, give the same bytes.
   launcher_add_test(build.reproducible
-    COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build ${SHIPPED_LAUNCHER}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible-build ${SHIPPED_LAUNCHER} ${SHIPPED_INSTALLER}
             ${CMAKE_BINARY_DIR}/reproducible)
 
   # The publisher's signed build: its refusals, its verified and repeatable signatures.
@@ -186,7 +209,7 @@ elseif(NOT HOST_RUNS_I686)
   launcher_add_test(emulated.i686.e2e_tests
     COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-emulated ${LAUNCHER_SHIPPED_I686_DIR}
             $<TARGET_FILE:e2e_tests>
-            --gtest_filter=ReportScenario.NewRoute:ReportScenario.BrowserAlreadyRunning:BrowserScenario.OldSystemsRouteReadsTheClassCommandLowerCased:BrowserScenario.NonTextProgidIsCaughtAndTheAddressGoesToTheShell
+            --gtest_filter=ReportScenario.NewRoute:ReportScenario.BrowserAlreadyRunning:BrowserScenario.OldSystemsRouteReadsTheClassCommandLowerCased:BrowserScenario.NonTextProgidIsCaughtAndTheAddressGoesToTheShell:InstallerScenario.*
     ${emulated})
   # The platform tests of the i686 test build, for the 32-bit layout of the system's process
   # information and the Windows 2000 floor's thread-id fallback, which exists for i686 alone.

@@ -41,20 +41,6 @@ std::vector<Event> ReadEvents(const std::wstring& log) {
   return events;
 }
 
-// Where the launcher and the report under test come from: beside this program, or the folder that
-// E2E_SHIPPED_DIR names (the shipped i686 programs, run from the x86_64 harness under emulation).
-std::wstring ShippedFolder() {
-  const std::wstring folder = EnvironmentValue(L"E2E_SHIPPED_DIR");
-  return folder.empty() ? ProgramFolder() : folder;
-}
-
-// Extra time for the launcher and the report to start, from E2E_START_ALLOWANCE_MS: an emulated
-// 32-bit process takes about a minute to get going.
-DWORD StartAllowanceMs() {
-  const std::wstring allowance = EnvironmentValue(L"E2E_START_ALLOWANCE_MS");
-  return allowance.empty() ? 0 : static_cast<DWORD>(std::stoul(allowance));
-}
-
 // The classes of the shared prefix that scenarios register handlers in (Wine reads HKLM's classes
 // as HKEY_CLASSES_ROOT). Each scenario puts them back as it found them, so that what a test sees
 // never depends on the tests that ran before it.
@@ -86,6 +72,16 @@ class SharedClassesUnchanged : public ::testing::Environment {
     ::testing::AddGlobalTestEnvironment(new SharedClassesUnchanged);
 
 }  // namespace
+
+std::wstring ShippedFolder() {
+  const std::wstring folder = EnvironmentValue(L"E2E_SHIPPED_DIR");
+  return folder.empty() ? ProgramFolder() : folder;
+}
+
+DWORD StartAllowanceMs() {
+  const std::wstring allowance = EnvironmentValue(L"E2E_START_ALLOWANCE_MS");
+  return allowance.empty() ? 0 : static_cast<DWORD>(std::stoul(allowance));
+}
 
 std::wstring Quoted(const std::wstring& path) {
   return L"\"" + path + L"\"";

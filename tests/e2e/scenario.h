@@ -39,6 +39,8 @@ class Scenario : public ::testing::Test {
   std::wstring GameDir() const { return root_ / L"game"; }
   std::wstring ProgramsDir() const { return root_ / L"programs"; }
   std::wstring InstallDir() const { return root_ / L"install"; }
+  // Any other folder of the scenario's own.
+  std::wstring Folder(const std::wstring& relative) const { return root_ / relative; }
 
   // Places a stand-in at `path` that lives `lifeMs` and optionally starts `spawn` first.
   void AddStandin(const std::wstring& path, unsigned lifeMs = 0, const std::wstring& spawn = L"");
@@ -78,3 +80,12 @@ class Scenario : public ::testing::Test {
 };
 
 std::wstring Quoted(const std::wstring& path);
+
+// Where the launcher, the report and the demonstration game's installer under test come from:
+// beside this program, or the folder that E2E_SHIPPED_DIR names (the shipped i686 programs, run
+// from the x86_64 harness under emulation).
+std::wstring ShippedFolder();
+
+// Extra time for the launcher and the report to start, from E2E_START_ALLOWANCE_MS: an emulated
+// 32-bit process takes about a minute to get going.
+DWORD StartAllowanceMs();
