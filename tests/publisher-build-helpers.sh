@@ -108,16 +108,16 @@ verify_options() {
   if osslsigncode --help 2>/dev/null | grep -q -- -ignore-crl; then echo -ignore-crl; fi
 }
 
-# build_twice_and_compare WHAT OPTIONS...: two publisher's builds of the launcher and the report,
-# in $scratch/first and $scratch/second, must give the same bytes.
+# build_twice_and_compare WHAT OPTIONS...: two publisher's builds of the launcher, the report and
+# the installer, in $scratch/first and $scratch/second, must give the same bytes.
 build_twice_and_compare() {
   local what=$1 build program exe; shift
   for build in first second; do
     configure "$scratch/$build" "$@" || { fail "configure ($what):"; cat "$scratch/$build.log" >&2; exit 1; }
-    cmake --build "$scratch/$build" --target launcher launcher-report >"$scratch/$build.build.log" 2>&1 ||
+    cmake --build "$scratch/$build" --target launcher launcher-report installer >"$scratch/$build.build.log" 2>&1 ||
       { fail "the build ($what):"; cat "$scratch/$build.build.log" >&2; exit 1; }
   done
-  for program in launcher launcher-report; do
+  for program in launcher launcher-report launcher-setup; do
     exe=$scratch/first/$program.exe
     if cmp -s "$exe" "$scratch/second/$program.exe"; then
       echo "ok: $program.exe $what twice, the same bytes: sha256 $(sha256sum < "$exe" | cut -d' ' -f1)"
