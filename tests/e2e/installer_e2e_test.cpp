@@ -63,45 +63,32 @@ struct Link {
   std::wstring workingFolder;
 };
 
-// A shortcut as the shell reads it.
+// A shortcut's target and working folder, as the shell reads them.
 Link ReadLink(const std::wstring& path) {
-  Link read;
   CoInitialize(nullptr);
   IShellLinkW* link = nullptr;
-  if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                       reinterpret_cast<void**>(&link)) != S_OK) {
-    ADD_FAILURE() << "no shell link object";
-    return read;
-  }
   IPersistFile* file = nullptr;
   wchar_t target[MAX_PATH] = {};
   wchar_t folder[MAX_PATH] = {};
-  if (link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)) == S_OK &&
+  if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                       reinterpret_cast<void**>(&link)) == S_OK &&
+      link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)) == S_OK &&
       file->Load(path.c_str(), STGM_READ) == S_OK) {
     link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
     link->GetWorkingDirectory(folder, MAX_PATH);
-    read = {target, folder};
   } else {
     ADD_FAILURE() << "no shortcut at " << Utf8(path);
   }
   if (file != nullptr) file->Release();
-  link->Release();
-  return read;
+  if (link != nullptr) link->Release();
+  return {target, folder};
 }
 
-DWORD RegNumber(const std::wstring& key, const wchar_t* name) {
+// A DWORD of the entry, or ~0 when it has none.
+DWORD EntryNumber(const wchar_t* name) {
   DWORD value = 0xFFFFFFFF;
-  DWORD type = 0;
   DWORD size = sizeof value;
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS) {
-    if (RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD) {
-      value = 0xFFFFFFFF;
-    }
-    RegCloseKey(opened);
-  }
+  RegGetValueW(HKEY_CURRENT_USER, kEntry.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
   return value;
 }
 
@@ -164,10 +151,15 @@ TEST_F(InstallerScenario, InstallsStartsFromTheStartMenuAndUninstallsAllButThePl
   const std::wstring folder = Folder(L"Spiele f\u00fcr alle\\Wgame Demo");
   Install(folder);
   Install(folder);  // again over it: still one entry and one set of shortcuts
-  const std::vector<std::wstring> installed = {
-      L"Companion.lnk", L"LICENSE", L"THIRD-PARTY-NOTICES.txt", L"fscommand",
-      L"fscommand\\wgame.exe", L"launcher-report.exe", L"launcher.exe", L"play.url",
-      L"uninstall.exe"};
+  const std::vector<std::wstring> installed = {L"Companion.lnk",
+                                               L"LICENSE",
+                                               L"THIRD-PARTY-NOTICES.txt",
+                                               L"fscommand",
+                                               L"fscommand\\wgame.exe",
+                                               L"launcher-report.exe",
+                                               L"launcher.exe",
+                                               L"play.url",
+                                               L"uninstall.exe"};
   EXPECT_EQ(Entries(folder), installed);
 
   const struct {
@@ -202,11 +194,11 @@ TEST_F(InstallerScenario, InstallsStartsFromTheStartMenuAndUninstallsAllButThePl
     EXPECT_EQ(Lower(RegText(HKEY_CURRENT_USER, kEntry, text.name)), Lower(text.value))
         << Utf8(text.name);
   }
-  EXPECT_EQ(RegNumber(kEntry, L"NoModify"), 1u);
-  EXPECT_EQ(RegNumber(kEntry, L"NoRepair"), 1u);
+  EXPECT_EQ(EntryNumber(L"NoModify"), 1u);
+  EXPECT_EQ(EntryNumber(L"NoRepair"), 1u);
   // KiB: the two programs alone take more than 300.
-  EXPECT_GT(RegNumber(kEntry, L"EstimatedSize"), 300u);
-  EXPECT_LT(RegNumber(kEntry, L"EstimatedSize"), 2000u);
+  EXPECT_GT(EntryNumber(L"EstimatedSize"), 300u);
+  EXPECT_LT(EntryNumber(L"EstimatedSize"), 2000u);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntry)) << "an entry for every user";
 
   // The player double-clicks the game in the Start menu.
