@@ -41,7 +41,7 @@ function(parent_folder path out)
   set(${out} "${folder}" PARENT_SCOPE)
 endfunction()
 
-file(REMOVE "${OUTPUT}")
+file(REMOVE "${OUTPUT}" "${WORK}/uninstall.exe")
 set(files "")
 set(dirs "")
 if(NOT GAME_FILES STREQUAL "")

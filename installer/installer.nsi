@@ -52,9 +52,9 @@ Function StartGame
   Pop $0
   ${If} $0 == "Admin"
   ${AndIf} ${AtLeastWinVista}
-    Exec '"$WINDIR\explorer.exe" "${START_MENU}\${GAME_NAME}.lnk"'
+    Exec "$\"$WINDIR\explorer.exe$\" $\"${START_MENU}\${GAME_NAME}.lnk$\""
   ${Else}
-    Exec '"$INSTDIR\${LAUNCHER_FILE}"'
+    Exec "$\"$INSTDIR\${LAUNCHER_FILE}$\""
   ${EndIf}
 FunctionEnd
 
