@@ -12,8 +12,8 @@ foreach(text LICENSE THIRD-PARTY-NOTICES.txt)
 endforeach()
 # A signed program must still verify as installed, by the configured certificate, or the folder
 # would ship a broken or foreign signature under a checksum that vouches for it. When one does not,
-# the programs just installed (the installer among them) are taken away again, and no SHA256SUMS is written (the one an
-# earlier install left went before anything was copied).
+# the programs just installed (the installer among them) are taken away again, and no SHA256SUMS is
+# written (the one an earlier install left went before anything was copied).
 if(NOT LAUNCHER_SIGNING_PARAMETERS STREQUAL "")
   include("${LAUNCHER_SIGNING_PARAMETERS}")
   foreach(program IN LISTS LAUNCHER_PROGRAMS)

@@ -60,10 +60,10 @@ endif()
 
 # What ships, gathered by `cmake --install BUILD --prefix FOLDER`: the two programs and the
 # installer as built (signed when the build signs them), the licence and the third-party notices
-# (with Windows' line ends, for Notepad), and SHA256SUMS over all five, in the format `sha256sum -c` reads. The programs are
-# installed as files, not as targets: `--strip` would strip a target, and a stripped signed program
-# no longer verifies (the build already strips them, before signing). A signed program is verified
-# again before SHA256SUMS is written.
+# (with Windows' line ends, for Notepad), and SHA256SUMS over all five, in the format `sha256sum -c`
+# reads. The programs are installed as files, not as targets: `--strip` would strip a target, and a
+# stripped signed program no longer verifies (the build already strips them, before signing). A
+# signed program is verified again before SHA256SUMS is written.
 # A SHA256SUMS left by an earlier install into the same folder goes first: until the new one is
 # written, nothing in the folder vouches for bytes that may no longer be there.
 install(CODE "file(REMOVE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/SHA256SUMS\")")
