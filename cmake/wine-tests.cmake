@@ -88,25 +88,51 @@ target_link_options(standin PRIVATE -static -municode)
 add_library(e2e_support STATIC tests/e2e/scenario.cpp)
 target_link_libraries(e2e_support PUBLIC wine_test_support gtest ole32 uuid)
 
-# The demonstration game's installer, as a publisher's build makes it, from this architecture's
+# The demonstration game's installers, as a publisher's build makes them, from this architecture's
 # shipped programs and a game folder of stand-ins: play.url (tests/e2e/demo-game), the companion
-# fscommand\wgame.exe, and a shortcut to it that the installer makes. The installer scenario
-# installs it, and so does the demonstration (scripts/run).
+# fscommand\wgame.exe, and a shortcut to it that the installer makes. Version 1.0 also has
+# extras\intro.txt (tests/e2e/demo-game-1.0), which 2.0 no longer has; 2.0's launcher is the
+# shipped one with its version appended past its image, so that its bytes differ and it still runs.
+# The installer scenario installs, updates and uninstalls them, and the demonstration (scripts/run)
+# installs 1.0.
 include(cmake/installer.cmake)
-set(DEMO_GAME ${CMAKE_BINARY_DIR}/demo-game)
-add_custom_command(OUTPUT ${DEMO_GAME}.stamp
-  COMMAND ${CMAKE_COMMAND} -E rm -rf ${DEMO_GAME}
-  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/tests/e2e/demo-game ${DEMO_GAME}
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:standin> ${DEMO_GAME}/fscommand/wgame.exe
-  COMMAND ${CMAKE_COMMAND} -E touch ${DEMO_GAME}.stamp
-  DEPENDS standin ${CMAKE_SOURCE_DIR}/tests/e2e/demo-game/play.url
-  VERBATIM)
-launcher_add_installer(demo_installer OUTPUT ${CMAKE_BINARY_DIR}/wgame-demo-setup.exe
-  LAUNCHER ${SHIPPED_LAUNCHER} REPORT ${SHIPPED_REPORT} LAUNCHER_FILE launcher.exe
-  GAME_NAME "Wgame Demo" GAME_VERSION 1.0 PUBLISHER www.wgame.example
-  ICON ${CMAKE_SOURCE_DIR}/res/launcher.ico GAME_FILES ${DEMO_GAME} GAME_DEPENDS ${DEMO_GAME}.stamp
-  GAME_SHORTCUT Companion.lnk SHORTCUT_TARGET fscommand\\wgame.exe)
-add_dependencies(demo_installer shipped)
+file(WRITE ${CMAKE_BINARY_DIR}/append-version.cmake
+     "file(COPY_FILE \${IN} \${OUT})\nfile(APPEND \${OUT} \"\\nWgame Demo \${VERSION}\\n\")\n")
+foreach(version 1.0 2.0)
+  set(game ${CMAKE_BINARY_DIR}/demo-game-${version})
+  set(copy_version_files "")
+  set(launcher ${SHIPPED_LAUNCHER})
+  set(installer ${CMAKE_BINARY_DIR}/wgame-demo-setup.exe)
+  if(version STREQUAL "1.0")
+    set(copy_version_files COMMAND ${CMAKE_COMMAND} -E copy_directory
+                           ${CMAKE_SOURCE_DIR}/tests/e2e/demo-game-1.0 ${game})
+  else()
+    set(launcher ${CMAKE_BINARY_DIR}/demo-launcher-${version}/launcher.exe)
+    set(installer ${CMAKE_BINARY_DIR}/wgame-demo-${version}-setup.exe)
+    add_custom_command(OUTPUT ${launcher}
+      COMMAND ${CMAKE_COMMAND} -DIN=${SHIPPED_LAUNCHER} -DOUT=${launcher} -DVERSION=${version}
+              -P ${CMAKE_BINARY_DIR}/append-version.cmake
+      DEPENDS shipped ${SHIPPED_LAUNCHER}
+      VERBATIM)
+  endif()
+  add_custom_command(OUTPUT ${game}.stamp
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${game}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/tests/e2e/demo-game ${game}
+    ${copy_version_files}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:standin> ${game}/fscommand/wgame.exe
+    COMMAND ${CMAKE_COMMAND} -E touch ${game}.stamp
+    DEPENDS standin ${CMAKE_SOURCE_DIR}/tests/e2e/demo-game/play.url
+            ${CMAKE_SOURCE_DIR}/tests/e2e/demo-game-1.0/extras/intro.txt
+    VERBATIM)
+  string(REPLACE "." "_" target demo_installer_${version})
+  launcher_add_installer(${target} OUTPUT ${installer}
+    LAUNCHER ${launcher} REPORT ${SHIPPED_REPORT} LAUNCHER_FILE launcher.exe
+    GAME_NAME "Wgame Demo" GAME_VERSION ${version} PUBLISHER www.wgame.example
+    ICON ${CMAKE_SOURCE_DIR}/res/launcher.ico GAME_FILES ${game} GAME_DEPENDS ${game}.stamp
+    GAME_SHORTCUT Companion.lnk SHORTCUT_TARGET fscommand\\wgame.exe)
+  add_dependencies(${target} shipped)
+endforeach()
+add_custom_target(demo_installer DEPENDS demo_installer_1_0 demo_installer_2_0)
 
 # Scenarios share the prefix's registry: one at a time. Their timings (and the watch tests') want
 # the CPU, which the fuzzers would otherwise take.
@@ -174,6 +200,17 @@ if(ARCH STREQUAL "i686")
   launcher_add_test(build.executable COMMAND ${check} ${SHIPPED_LAUNCHER})
   launcher_add_test(build.report-executable COMMAND ${check} --report ${SHIPPED_REPORT})
   launcher_add_test(build.installer-executable COMMAND ${check} --installer ${SHIPPED_INSTALLER})
+  # The plugins the installer unpacks and loads while it runs (its System calls, the finish page's
+  # UserInfo), from the folder makensis takes them from.
+  execute_process(COMMAND ${LAUNCHER_MAKENSIS} -HDRINFO OUTPUT_VARIABLE nsis_info ERROR_QUIET)
+  set(nsis_dir "makensis -HDRINFO named no NSISDIR")
+  if(nsis_info MATCHES "NSISDIR=([^,\r\n]+)")
+    set(nsis_dir ${CMAKE_MATCH_1})
+  endif()
+  foreach(plugin System UserInfo)
+    launcher_add_test(build.installer-plugin-${plugin}
+      COMMAND ${check} --installer ${nsis_dir}/Plugins/x86-unicode/${plugin}.dll)
+  endforeach()
   launcher_add_test(build.reference-executable
     COMMAND ${check} --imports-only ${CMAKE_BINARY_DIR}/reference.exe)
   add_executable(newer_import tests/newer_import.cpp)

@@ -73,25 +73,29 @@ foreach(pair "OUTPUT;${OUTPUT}" "ICON;${ICON}" "LAUNCHER;${LAUNCHER}" "REPORT;${
   string(APPEND nsh "!define ${define}_SOURCE ${quoted}\n")
 endforeach()
 
-# The game's files, folder by folder; the uninstaller takes away those files, the shortcut the
-# installer made, and then each folder that is left empty, the deepest first. Never a folder with
-# what it holds: a player's saves stay, and so does the folder that holds them.
+# The game's files, folder by folder, each through INSTALL_FILE (installer/installer.nsi), which
+# first removes or sets aside what is there. FOR_EACH_GAME_ENTRY names, for the installation's list
+# and for an uninstaller that finds none, every file and then every folder, the deepest first: a
+# folder goes only once empty, so a player's saves stay, and so does the folder that holds them.
 string(APPEND nsh "!macro INSTALL_GAME_FILES\n")
 foreach(dir IN LISTS dirs)
   nsis_installed("${dir}" quoted)
   string(APPEND nsh "  CreateDirectory ${quoted}\n")
 endforeach()
-set(uninstall "!macro UNINSTALL_GAME_FILES\n")
+set(entries "")
 foreach(file IN LISTS files)
   parent_folder("${file}" folder)
   string(REGEX REPLACE "^.*\\\\" "" leaf "${file}")
-  nsis_installed("${folder}" out_folder)
+  if(NOT folder STREQUAL "")
+    set(folder "\\${folder}")
+  endif()
+  nsis_escape("${folder}" out_folder)
   nsis_escape("${leaf}" out_name)
-  nsis_installed("${file}" out_file)
   string(REPLACE "\\" "/" relative "${file}")
   nsis_build_path("${GAME_FILES}/${relative}" source)
-  string(APPEND nsh "  SetOutPath ${out_folder}\n" "  File \"/oname=${out_name}\" ${source}\n")
-  string(APPEND uninstall "  Delete ${out_file}\n")
+  string(APPEND nsh "  !insertmacro INSTALL_FILE \"${out_folder}\" \"${out_name}\" ${source}\n")
+  nsis_text("${file}" entry)
+  list(APPEND entries "${entry}")
 endforeach()
 if(NOT SHORTCUT_TARGET STREQUAL "")
   # The game's own shortcut, made here so that it leads to the installed program and starts in its
@@ -101,10 +105,14 @@ if(NOT SHORTCUT_TARGET STREQUAL "")
   foreach(name target_folder shortcut_folder SHORTCUT_TARGET GAME_SHORTCUT)
     nsis_installed("${${name}}" ${name}_text)
   endforeach()
+  nsis_text("${GAME_SHORTCUT}" entry)
   string(APPEND nsh "  CreateDirectory ${shortcut_folder_text}\n"
+                    "  StrCpy $Entry ${entry}\n"
+                    "  Call RemoveEntry\n"
                     "  SetOutPath ${target_folder_text}\n"
-                    "  CreateShortCut ${GAME_SHORTCUT_text} ${SHORTCUT_TARGET_text}\n")
-  string(APPEND uninstall "  Delete ${GAME_SHORTCUT_text}\n")
+                    "  CreateShortCut ${GAME_SHORTCUT_text} ${SHORTCUT_TARGET_text}\n"
+                    "  !insertmacro EXPECT_MADE ${GAME_SHORTCUT_text}\n")
+  list(APPEND entries "${entry}")
   # Its folders, which the game folder may not have, go as the game's own do.
   while(NOT shortcut_folder STREQUAL "")
     list(APPEND dirs "${shortcut_folder}")
@@ -115,10 +123,14 @@ if(NOT SHORTCUT_TARGET STREQUAL "")
 endif()
 list(REVERSE dirs)
 foreach(dir IN LISTS dirs)
-  nsis_installed("${dir}" quoted)
-  string(APPEND uninstall "  RMDir ${quoted}\n")
+  nsis_text("${dir}\\" entry)
+  list(APPEND entries "${entry}")
 endforeach()
-string(APPEND nsh "!macroend\n" "${uninstall}" "!macroend\n")
+string(APPEND nsh "!macroend\n" "!macro FOR_EACH_GAME_ENTRY DO\n")
+foreach(entry IN LISTS entries)
+  string(APPEND nsh "  !insertmacro \${DO} ${entry}\n")
+endforeach()
+string(APPEND nsh "!macroend\n")
 
 # Signing: the same step as the programs', on the installer and on the uninstaller before makensis
 # stores it; a signature that does not verify fails the build.

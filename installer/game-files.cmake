@@ -25,6 +25,7 @@ endfunction()
 # one, or one of the two would be lost (and the uninstaller would remove the other's).
 function(launcher_installer_own_names launcher_file out)
   set(${out} "${launcher_file}" launcher-report.exe LICENSE THIRD-PARTY-NOTICES.txt uninstall.exe
+      installed-files.txt replaced-while-running
       PARENT_SCOPE)
 endfunction()
 

@@ -1,6 +1,7 @@
 // The player's path: the game's installer (the demonstration game's, built as a publisher's build
 // makes one), the game started from the Start-menu shortcut it made, and its uninstaller.
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cwctype>
@@ -119,6 +120,51 @@ DWORD RunToEnd(std::wstring command, DWORD timeoutMs) {
   return code;
 }
 
+// Starts `exe` in `folder`, as a shortcut that starts in that folder does.
+PROCESS_INFORMATION StartIn(const std::wstring& exe, const std::wstring& folder) {
+  std::wstring command = Quoted(exe);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  EXPECT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             folder.c_str(), &startup, &process))
+      << Utf8(exe);
+  CloseHandle(process.hThread);
+  return process;
+}
+
+// The process whose image is `exe`, from the process list: the shell gives no handle for the
+// program behind a shortcut that it opens (Wine's does not). Null when none starts in time.
+HANDLE ProcessOf(const std::wstring& exe, DWORD timeoutMs) {
+  const unsigned long long deadline = GetTickCount64() + timeoutMs;
+  do {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+      const HANDLE process =
+          OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE,
+                      entry.th32ProcessID);
+      if (process == nullptr) continue;
+      wchar_t image[MAX_PATH] = {};
+      DWORD size = MAX_PATH;
+      if (QueryFullProcessImageNameW(process, 0, image, &size) && Lower(image) == Lower(exe)) {
+        CloseHandle(snapshot);
+        return process;
+      }
+      CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    Sleep(100);
+  } while (GetTickCount64() < deadline);
+  return nullptr;
+}
+
+bool StillRunning(HANDLE process) {
+  return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+}
+
 class InstallerScenario : public BrowserScenario {
  protected:
   void SetUp() override {
@@ -126,6 +172,11 @@ class InstallerScenario : public BrowserScenario {
     RemoveInstallation();  // what an earlier run that failed may have left
   }
   void TearDown() override {
+    for (const std::wstring& flag : browserFlags_) WriteFileText(flag, "");
+    for (HANDLE process : started_) {
+      TerminateProcess(process, 1);
+      CloseHandle(process);
+    }
     RemoveInstallation();
     BrowserScenario::TearDown();
   }
@@ -134,32 +185,73 @@ class InstallerScenario : public BrowserScenario {
   static std::wstring DesktopLink() {
     return SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + kGame + L".lnk";
   }
+  static std::wstring DefaultFolder() {
+    return SpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\" + kGame;
+  }
   static void RemoveInstallation() {
     DeleteRegTree(HKEY_CURRENT_USER, kEntry);
     RemoveTree(StartMenu());
+    RemoveTree(DefaultFolder());
     DeleteFileW(DesktopLink().c_str());
   }
 
-  // A silent install: /D= comes last, unquoted even with spaces.
-  static void Install(const std::wstring& folder) {
-    const std::wstring installer = ShippedFolder() + L"\\wgame-demo-setup.exe";
-    EXPECT_EQ(RunToEnd(Quoted(installer) + L" /S /D=" + folder, 120000), 0u) << "the installer";
+  // A silent install; `options` end with /D= when they have it (unquoted even with spaces).
+  static DWORD Install(const std::wstring& installer, const std::wstring& options = L"") {
+    return RunToEnd(Quoted(ShippedFolder() + L"\\" + installer) + L" /S" + options, 120000);
   }
+  static DWORD Uninstall() {
+    return RunToEnd(RegText(HKEY_CURRENT_USER, kEntry, L"QuietUninstallString"), 120000);
+  }
+
+  // The browser lives until `flag` exists; a launcher started now waits for it.
+  void BrowserLivesUntil(const std::wstring& flag) {
+    WriteFileText(browser_ + L".cfg", "life=180000\r\nuntil=" + Utf8(flag) + "\r\n");
+    browserFlags_.push_back(flag);
+  }
+  // The player double-clicks the game in the Start menu; returns the launcher's process.
+  HANDLE StartFromTheStartMenu(const std::wstring& launcher) {
+    const std::wstring link = StartMenu() + L"\\" + kGame + L".lnk";
+    SHELLEXECUTEINFOW open{};
+    open.cbSize = sizeof open;
+    open.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    open.lpFile = link.c_str();
+    open.nShow = SW_SHOWNORMAL;
+    EXPECT_TRUE(ShellExecuteExW(&open)) << GetLastError();
+    HANDLE process = open.hProcess;
+    if (process == nullptr) process = ProcessOf(launcher, 30000 + StartAllowanceMs());
+    EXPECT_NE(process, nullptr) << "no launcher runs from " << Utf8(launcher);
+    started_.push_back(process);
+    return process;
+  }
+  // Waits until `count` browsers have started, by the log.
+  void AwaitBrowsers(std::size_t count) {
+    std::size_t browsers = 0;
+    for (const Event& start : Starts(count, 60000 + StartAllowanceMs())) {
+      browsers += start.image == "browser.exe" ? 1 : 0;
+    }
+    ASSERT_EQ(browsers, count) << "the launchers did not start the browser";
+  }
+
+  const std::wstring browser_ = ProgramsDir() + L"\\browser.exe";
+  std::vector<std::wstring> browserFlags_;  // written at the end, so that no browser outlives it
+  std::vector<HANDLE> started_;
 };
 
-TEST_F(InstallerScenario, InstallsStartsFromTheStartMenuAndUninstallsAllButThePlayersFiles) {
+TEST_F(InstallerScenario, UpdatesAndUninstallsWhileTheLauncherWaitsKeepingThePlayersFiles) {
   const std::wstring folder = Folder(L"Spiele f\u00fcr alle\\Wgame Demo");
-  Install(folder);
-  Install(folder);  // again over it: still one entry and one set of shortcuts
-  const std::vector<std::wstring> installed = {L"Companion.lnk",
-                                               L"LICENSE",
-                                               L"THIRD-PARTY-NOTICES.txt",
-                                               L"fscommand",
-                                               L"fscommand\\wgame.exe",
-                                               L"launcher-report.exe",
-                                               L"launcher.exe",
-                                               L"play.url",
-                                               L"uninstall.exe"};
+  ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + folder), 0u) << "1.0";
+  std::vector<std::wstring> installed = {L"Companion.lnk",
+                                         L"LICENSE",
+                                         L"THIRD-PARTY-NOTICES.txt",
+                                         L"extras",
+                                         L"extras\\intro.txt",
+                                         L"fscommand",
+                                         L"fscommand\\wgame.exe",
+                                         L"installed-files.txt",
+                                         L"launcher-report.exe",
+                                         L"launcher.exe",
+                                         L"play.url",
+                                         L"uninstall.exe"};
   EXPECT_EQ(Entries(folder), installed);
 
   const struct {
@@ -177,6 +269,7 @@ TEST_F(InstallerScenario, InstallsStartsFromTheStartMenuAndUninstallsAllButThePl
   }
   EXPECT_EQ(Entries(StartMenu()).size(), 2u);
 
+  // The uninstaller runs in place (_?=), so that its exit code is its own.
   const std::wstring uninstaller = Quoted(folder + L"\\uninstall.exe");
   const struct {
     const wchar_t* name;
@@ -187,8 +280,8 @@ TEST_F(InstallerScenario, InstallsStartsFromTheStartMenuAndUninstallsAllButThePl
       {L"Publisher", L"www.wgame.example"},
       {L"DisplayIcon", folder + L"\\launcher.exe,0"},
       {L"InstallLocation", folder},
-      {L"UninstallString", uninstaller},
-      {L"QuietUninstallString", uninstaller + L" /S"},
+      {L"UninstallString", uninstaller + L" _?=" + folder},
+      {L"QuietUninstallString", uninstaller + L" /S _?=" + folder},
   };
   for (const auto& text : texts) {
     EXPECT_EQ(Lower(RegText(HKEY_CURRENT_USER, kEntry, text.name)), Lower(text.value))
@@ -201,52 +294,104 @@ TEST_F(InstallerScenario, InstallsStartsFromTheStartMenuAndUninstallsAllButThePl
   EXPECT_LT(EntryNumber(L"EstimatedSize"), 2000u);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntry)) << "an entry for every user";
 
-  // The player double-clicks the game in the Start menu.
-  const std::wstring browser = ProgramsDir() + L"\\browser.exe";
-  AddStandin(browser, 1500);
-  RegisterBrowser(Quoted(browser) + L" -- \"%1\"");
+  // The player saves a game, and starts it again from the Start menu: the launcher waits for the
+  // browser, in which the player downloads 2.0 and installs it the usual way, naming no folder.
+  CreateDirectoryW((folder + L"\\saves").c_str(), nullptr);
+  WriteFileText(folder + L"\\saves\\slot1.sav", "level 3\r\n");
+  AddStandin(browser_);
+  RegisterBrowser(Quoted(browser_) + L" -- \"%1\"");
   AddStandin(ProgramsDir() + L"\\url-handler.exe");
   RegisterUrlFileHandler(ProgramsDir() + L"\\url-handler.exe");
-  const std::wstring link = shortcuts[0].link;
-  SHELLEXECUTEINFOW open{};
-  open.cbSize = sizeof open;
-  open.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  open.lpFile = link.c_str();
-  open.nShow = SW_SHOWNORMAL;
-  ASSERT_TRUE(ShellExecuteExW(&open)) << GetLastError();
-  if (open.hProcess != nullptr) {
-    EXPECT_EQ(WaitForSingleObject(open.hProcess, 60000 + StartAllowanceMs()), WAIT_OBJECT_0);
-    CloseHandle(open.hProcess);
-  }
+  const std::wstring firstClose = Folder(L"close the browser");
+  BrowserLivesUntil(firstClose);
+  const HANDLE waiting = StartFromTheStartMenu(folder + L"\\launcher.exe");
+  AwaitBrowsers(1);
+  // A file that another program holds open cannot be replaced: the installer says so.
+  const HANDLE heldUrl = CreateFileW((folder + L"\\play.url").c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(heldUrl, INVALID_HANDLE_VALUE);
+  EXPECT_NE(Install(L"wgame-demo-2.0-setup.exe"), 0u)
+      << "an update that could not replace play.url";
+  CloseHandle(heldUrl);
+  ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 0u) << "2.0 over 1.0, while 1.0's launcher waits";
+
+  EXPECT_EQ(Lower(RegText(HKEY_CURRENT_USER, kEntry, L"InstallLocation")), Lower(folder));
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"2.0");
+  EXPECT_FALSE(Exists(DefaultFolder())) << "a second copy";
+  EXPECT_EQ(ReadFileText(folder + L"\\launcher.exe"),
+            ReadFileText(ShippedFolder() + L"\\demo-launcher-2.0\\launcher.exe"))
+      << "the folder's launcher is not 2.0's";
+  // 1.0's extra file and its folder are gone; the running launcher was set aside.
+  installed.erase(installed.begin() + 3, installed.begin() + 5);
+  installed.insert(installed.end() - 1, {L"replaced-while-running", L"saves", L"saves\\slot1.sav"});
+  std::vector<std::wstring> entries = Entries(folder);
+  const auto setAside = std::find(entries.begin(), entries.end(), L"replaced-while-running");
+  ASSERT_NE(setAside, entries.end()) << "nothing was set aside";
+  ASSERT_NE(setAside + 1, entries.end());
+  EXPECT_EQ((setAside + 1)->rfind(L"replaced-while-running\\", 0), 0u);
+  entries.erase(setAside + 1);
+  EXPECT_EQ(entries, installed);
+  EXPECT_EQ(ReadFileText(folder + L"\\saves\\slot1.sav"), "level 3\r\n");
+  EXPECT_EQ(Entries(StartMenu()).size(), 2u);
+
+  // The browser ends: the waiting launcher opens the game from the same folder.
+  WriteFileText(firstClose, "");
+  EXPECT_EQ(WaitForSingleObject(waiting, 60000 + StartAllowanceMs()), WAIT_OBJECT_0);
   const std::vector<Event> events = Events(6, 10000 + StartAllowanceMs());
-  const Event browserStart = StartOf(events, "browser.exe");
   const Event browserEnd = EndOf(events, "browser.exe");
   const Event url = StartOf(events, "url-handler.exe");
   const Event companion = StartOf(events, "wgame.exe");
-  EXPECT_LT(browserStart.ms, browserEnd.ms);
   EXPECT_LE(browserEnd.ms, url.ms) << "play.url opened before the browser's end";
   EXPECT_LT(url.ms, companion.ms) << "the companion before play.url";
   EXPECT_NE(LowerUtf8(url.commandLine).find(LowerUtf8(Utf8(folder + L"\\play.url"))),
             std::string::npos)
       << url.commandLine;
-  for (const Event& start : {browserStart, url, companion}) {
+  for (const Event& start : {StartOf(events, "browser.exe"), url, companion}) {
     EXPECT_EQ(LowerUtf8(start.directory), LowerUtf8(Utf8(folder)))
         << start.image << " started elsewhere";
   }
 
-  // The player saved a game; then uninstalls from Installed apps.
-  CreateDirectoryW((folder + L"\\saves").c_str(), nullptr);
-  WriteFileText(folder + L"\\saves\\slot1.sav", "level 3\r\n");
-  EXPECT_EQ(RunToEnd(RegText(HKEY_CURRENT_USER, kEntry, L"QuietUninstallString"), 60000), 0u);
-  // The uninstaller goes on from a copy of itself in the temporary folder, and takes its own file
-  // away last.
-  const unsigned long long deadline = Now() + 60000 + StartAllowanceMs();
+  // The player starts the game again, and another game's launcher of the same name waits too.
+  ClearEvents();
+  const std::wstring secondClose = Folder(L"close the browser again");
+  BrowserLivesUntil(secondClose);
+  const HANDLE thisGame = StartFromTheStartMenu(folder + L"\\launcher.exe");
+  const std::wstring otherGame = Folder(L"Another game");
+  CreateDirectoryW(otherGame.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW((folder + L"\\launcher.exe").c_str(),
+                        (otherGame + L"\\launcher.exe").c_str(), FALSE));
+  const PROCESS_INFORMATION other = StartIn(otherGame + L"\\launcher.exe", otherGame);
+  started_.push_back(other.hProcess);
+  AwaitBrowsers(2);
+
+  // A file that another program holds open cannot be removed: the uninstall says so.
+  const HANDLE held = CreateFileW((folder + L"\\LICENSE").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_NE(Uninstall(), 0u) << "an uninstall that left LICENSE";
+  CloseHandle(held);
+  EXPECT_TRUE(Exists(folder + L"\\LICENSE"));
+  EXPECT_TRUE(Exists(folder + L"\\uninstall.exe")) << "nothing left to try again with";
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kEntry)) << "the entry went with files left";
+  // It ended this folder's launcher, and only that one.
+  EXPECT_EQ(WaitForSingleObject(thisGame, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(StillRunning(other.hProcess)) << "another game's launcher was ended";
+
+  // Tried again, it removes all but the player's save; its own file goes once it has ended.
+  EXPECT_EQ(Uninstall(), 0u);
+  const unsigned long long deadline = Now() + 30000 + StartAllowanceMs();
   while (Exists(folder + L"\\uninstall.exe") && Now() < deadline) Sleep(100);
-  Sleep(500);
   EXPECT_EQ(Entries(folder), (std::vector<std::wstring>{L"saves", L"saves\\slot1.sav"}));
   EXPECT_FALSE(Exists(StartMenu()));
   EXPECT_FALSE(Exists(DesktopLink()));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+  EXPECT_TRUE(StillRunning(other.hProcess)) << "another game's launcher was ended";
+
+  WriteFileText(secondClose, "");
+  EXPECT_EQ(WaitForSingleObject(other.hProcess, 60000 + StartAllowanceMs()), WAIT_OBJECT_0);
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(other.hProcess, &code);
+  EXPECT_EQ(code, 0u) << "the other game's launcher";
 }
 
 }  // namespace

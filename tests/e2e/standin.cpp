@@ -6,6 +6,7 @@
 //   end <image> <ms>
 // and behaves as told by a file beside it, <its own path>.cfg, holding lines of
 //   life=<milliseconds>          how long to live (default 0)
+//   until=<path>                 end early once that file exists (looked for every 50 ms)
 //   spawn=<path>                 a program to start before living out its life
 #include <windows.h>
 
@@ -84,7 +85,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     }
   }
   const std::string life = Setting(config, "life");
-  if (!life.empty()) Sleep(static_cast<DWORD>(std::stoul(life)));
+  const std::string until = Setting(config, "until");
+  const unsigned long long end = Now() + (life.empty() ? 0 : std::stoull(life));
+  if (until.empty()) {
+    if (!life.empty()) Sleep(static_cast<DWORD>(std::stoul(life)));
+  } else {
+    const std::wstring flag(until.begin(), until.end());
+    while (Now() < end && GetFileAttributesW(flag.c_str()) == INVALID_FILE_ATTRIBUTES) Sleep(50);
+  }
   Log("end " + Utf8(image) + " " + std::to_string(Now()));
   return 0;
 }
