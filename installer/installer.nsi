@@ -79,8 +79,7 @@ Var Update     ; the uninstaller: 1 when an installer runs it before installing 
   FileWriteUTF16LE $List "${ENTRY}$\r$\n"
 !macroend
 
-; What the installer and the uninstaller both do, once for each (the uninstaller's names start
-; with "un.").
+; Returns from CheckPlain when the entry, wrapped in backslashes, holds TEXT.
 !macro REFUSE_PART UN TEXT
   StrCpy $Scan "\$EntryPath\"
   StrCpy $Sought "${TEXT}"
@@ -90,6 +89,8 @@ Var Update     ; the uninstaller: 1 when an installer runs it before installing 
   ${EndIf}
 !macroend
 
+; What the installer and the uninstaller both do, once for each (the uninstaller's names start
+; with "un.").
 !macro REMOVAL_FUNCTIONS UN
   ; $Found: 1 when $Scan holds $Sought (ignoring case), else 0.
   Function ${UN}Contains

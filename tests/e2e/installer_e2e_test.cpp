@@ -394,4 +394,18 @@ TEST_F(InstallerScenario, UpdatesAndUninstallsWhileTheLauncherWaitsKeepingThePla
   EXPECT_EQ(code, 0u) << "the other game's launcher";
 }
 
+// An installation without a list of what it holds, as installers made before the list left: its
+// own uninstaller knows, and the update has it remove the older version's files first.
+TEST_F(InstallerScenario, UpdateOverAnInstallationWithoutAListLeavesNoOlderFile) {
+  const std::wstring folder = Folder(L"Wgame Demo");
+  ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + folder), 0u) << "1.0";
+  ASSERT_TRUE(DeleteFileW((folder + L"\\installed-files.txt").c_str()));
+  ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 0u) << "2.0";
+  EXPECT_FALSE(Exists(folder + L"\\extras")) << "1.0's extras\\intro.txt outlived the update";
+  EXPECT_TRUE(Exists(folder + L"\\installed-files.txt"));
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"2.0");
+  EXPECT_EQ(Entries(StartMenu()).size(), 2u);
+  EXPECT_TRUE(Exists(DesktopLink()));
+}
+
 }  // namespace
