@@ -395,6 +395,7 @@ Function un.onInit
   ClearErrors
   ${GetOptions} $0 "/finish=" $1
   ${IfNot} ${Errors}
+    SetOutPath "$TEMP"  ; Windows removes no folder that is a process's current one
     System::Call 'kernel32::OpenProcess(i 0x100000, i 0, i r1) p .r2'
     ${If} $2 != 0
       System::Call 'kernel32::WaitForSingleObject(p r2, i 60000)'
@@ -417,6 +418,8 @@ FunctionEnd
 ; once every file is gone. Whatever the player added stays. Anything that cannot be removed is
 ; said; the entry and this uninstaller stay, so the player can try again, and the exit code is 2.
 Section "Uninstall"
+  ; The current folder, and the one Exec starts the finishing copy in: not the one to remove.
+  SetOutPath "$TEMP"
   StrCpy $Failed ""
   ; /update: run by an installer over an installation without a list, which installs next.
   ${GetParameters} $0
