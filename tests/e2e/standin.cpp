@@ -6,7 +6,8 @@
 //   end <image> <ms>
 // and behaves as told by a file beside it, <its own path>.cfg, holding lines of
 //   life=<milliseconds>          how long to live (default 0)
-//   until=<path>                 end early once that file exists (looked for every 50 ms)
+//   until=<path>                 end early once that file (an ASCII path) exists, looked for
+//                                every 50 ms; `life` at the most
 //   spawn=<path>                 a program to start before living out its life
 #include <windows.h>
 
