@@ -283,6 +283,9 @@ Section "-Game" GameSection
   CreateShortCut "${START_MENU}\${GAME_NAME}.lnk" "$INSTDIR\${LAUNCHER_FILE}" "" "$INSTDIR\${LAUNCHER_FILE}" 0
   CreateShortCut "${START_MENU}\${GAME_NAME} support report.lnk" "$INSTDIR\launcher-report.exe"
   CreateShortCut "$DESKTOP\${GAME_NAME}.lnk" "$INSTDIR\${LAUNCHER_FILE}" "" "$INSTDIR\${LAUNCHER_FILE}" 0
+  !insertmacro EXPECT_MADE "${START_MENU}\${GAME_NAME}.lnk"
+  !insertmacro EXPECT_MADE "${START_MENU}\${GAME_NAME} support report.lnk"
+  !insertmacro EXPECT_MADE "$DESKTOP\${GAME_NAME}.lnk"
 
   ; The entry in Installed apps, for this player only; installing again writes the same key. The
   ; uninstaller runs in place (_?=), so that whoever starts it gets its real exit code.
@@ -305,6 +308,22 @@ SectionEnd
 !macro REMOVE_ENTRY ENTRY
   StrCpy $Entry "${ENTRY}"
   Call un.RemoveEntry
+!macroend
+
+!macro REMOVE_SHORTCUT FILE
+  Delete "${FILE}"
+  ${If} ${FileExists} "${FILE}"
+    StrCpy $Failed "$Failed, ${FILE}"
+  ${EndIf}
+!macroend
+
+; After a System call whose answer is in $9 and whose text is in $8: $Image takes the text when
+; the call was made and succeeded.
+!macro TAKE_IMAGE
+  ${If} $9 != 0
+  ${AndIf} $9 != "error"
+    StrCpy $Image $8
+  ${EndIf}
 !macroend
 
 ; $Running: the programs that run from the installation folder (not this uninstaller), by name.
@@ -343,29 +362,20 @@ Function un.ProgramsInFolder
     Pop $Handle
     ${If} $Handle != 0
       System::Call 'kernel32::QueryFullProcessImageNameW(p $Handle, i 0, w .r8, *i ${NSIS_MAX_STRLEN}) i .r9'
-      ${If} $9 != 0
-      ${AndIf} $9 != "error"
-        StrCpy $Image $8
-      ${EndIf}
+      !insertmacro TAKE_IMAGE
     ${Else}
       ; SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE
       System::Call 'kernel32::OpenProcess(i 0x100411, i 0, i r7) p .s'
       Pop $Handle
       ${If} $Handle != 0
         System::Call 'psapi::GetModuleFileNameExW(p $Handle, p 0, w .r8, i ${NSIS_MAX_STRLEN}) i .r9'
-        ${If} $9 != 0
-        ${AndIf} $9 != "error"
-          StrCpy $Image $8
-        ${EndIf}
+        !insertmacro TAKE_IMAGE
       ${EndIf}
     ${EndIf}
     ${If} $Image != ""
     ${AndIf} $7 != $3
       System::Call 'kernel32::GetLongPathNameW(w "$Image", w .r8, i ${NSIS_MAX_STRLEN}) i .r9'
-      ${If} $9 != 0
-      ${AndIf} $9 != "error"
-        StrCpy $Image $8
-      ${EndIf}
+      !insertmacro TAKE_IMAGE
       StrCpy $8 $Image $2
       ${If} $8 == $1
         ${GetFileName} $Image $8
@@ -450,23 +460,10 @@ Section "Uninstall"
   ${If} $Found != 1
     !insertmacro FOR_EACH_INSTALLED REMOVE_ENTRY
   ${EndIf}
-  Delete "${START_MENU}\${GAME_NAME}.lnk"
-  Delete "${START_MENU}\${GAME_NAME} support report.lnk"
+  !insertmacro REMOVE_SHORTCUT "${START_MENU}\${GAME_NAME}.lnk"
+  !insertmacro REMOVE_SHORTCUT "${START_MENU}\${GAME_NAME} support report.lnk"
   RMDir "${START_MENU}"
-  Delete "$DESKTOP\${GAME_NAME}.lnk"
-  ${ForEach} $1 1 3 + 1
-    ${Select} $1
-      ${Case} 1
-        StrCpy $2 "${START_MENU}\${GAME_NAME}.lnk"
-      ${Case} 2
-        StrCpy $2 "${START_MENU}\${GAME_NAME} support report.lnk"
-      ${Case} 3
-        StrCpy $2 "$DESKTOP\${GAME_NAME}.lnk"
-    ${EndSelect}
-    ${If} ${FileExists} $2
-      StrCpy $Failed "$Failed, $2"
-    ${EndIf}
-  ${Next}
+  !insertmacro REMOVE_SHORTCUT "$DESKTOP\${GAME_NAME}.lnk"
   ${If} ${FileExists} "$INSTDIR\${SET_ASIDE}\*.*"
     StrCpy $Failed "$Failed, $INSTDIR\${SET_ASIDE}"
   ${EndIf}
