@@ -22,9 +22,12 @@ add_executable(unit_tests
   report/report_test.cpp
   watch/browser_watch_test.cpp
   watch/process_watch_test.cpp
+  installer/record_test.cpp
+  installer/installation_test.cpp
 )
-# launcher_core before fake_windows: the core's Win32 calls resolve in the fake.
-target_link_libraries(unit_tests PRIVATE launcher_report launcher_core fake_windows GTest::gtest_main)
+# The core libraries before fake_windows: their Win32 calls resolve in the fake.
+target_link_libraries(unit_tests PRIVATE launcher_report installer_core launcher_core fake_windows
+                                         GTest::gtest_main)
 
 if(LAUNCHER_SANITIZE)
   launcher_add_test(unit.sanitized COMMAND unit_tests --gtest_brief=1 LABELS sanitizer)
@@ -44,7 +47,7 @@ else()
   # The launcher's own sources, checked with the repository's .clang-tidy.
   find_program(CLANG_TIDY clang-tidy REQUIRED)
   get_target_property(CORE_SOURCES launcher_core SOURCES)
-  list(APPEND CORE_SOURCES report/report.cpp)
+  list(APPEND CORE_SOURCES report/report.cpp installer/record.cpp installer/installation.cpp)
   list(FILTER CORE_SOURCES EXCLUDE REGEX "^/")  # the generated address constant
   list(TRANSFORM CORE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
   launcher_add_test(lint.clang-tidy COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${CORE_SOURCES})

@@ -81,6 +81,11 @@ using FARPROC = INT_PTR(WINAPI*)();
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NO_MORE_FILES 18L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_DISK_FULL 112L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_DIRECTORY 267L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
@@ -114,6 +119,14 @@ using FARPROC = INT_PTR(WINAPI*)();
 #define KEY_ALL_ACCESS 0x000F003FL
 
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define GENERIC_READ 0x80000000L
+#define GENERIC_WRITE 0x40000000L
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
@@ -166,6 +179,13 @@ struct OSVERSIONINFOW {
   DWORD dwPlatformId;
   WCHAR szCSDVersion[128];
 };
+
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+struct OVERLAPPED;
 
 struct WIN32_FIND_DATAW {
   DWORD dwFileAttributes;
@@ -223,7 +243,23 @@ BOOL WINAPI GetVersionExW(OSVERSIONINFOW* info);
 DWORD WINAPI GetFileAttributesW(LPCWSTR fileName);
 DWORD WINAPI GetLastError();
 HANDLE WINAPI FindFirstFileW(LPCWSTR fileName, WIN32_FIND_DATAW* findData);
+BOOL WINAPI FindNextFileW(HANDLE findFile, WIN32_FIND_DATAW* findData);
 BOOL WINAPI FindClose(HANDLE findFile);
+HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD share,
+                          SECURITY_ATTRIBUTES* security, DWORD disposition, DWORD flags,
+                          HANDLE templateFile);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read,
+                     OVERLAPPED* overlapped);
+BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD written,
+                      OVERLAPPED* overlapped);
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
+BOOL WINAPI FlushFileBuffers(HANDLE file);
+BOOL WINAPI DeleteFileW(LPCWSTR fileName);
+BOOL WINAPI MoveFileW(LPCWSTR existing, LPCWSTR newName);
+BOOL WINAPI CreateDirectoryW(LPCWSTR path, SECURITY_ATTRIBUTES* security);
+BOOL WINAPI RemoveDirectoryW(LPCWSTR path);
+DWORD WINAPI GetLongPathNameW(LPCWSTR shortPath, LPWSTR longPath, DWORD size);
+HANDLE WINAPI CreateMutexW(SECURITY_ATTRIBUTES* security, BOOL initialOwner, LPCWSTR name);
 HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
 HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
 BOOL WINAPI FreeLibrary(HMODULE module);

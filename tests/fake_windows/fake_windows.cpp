@@ -96,12 +96,40 @@ bool DirectoryExists(const LaunchText& fullPath) {
   return it != machine->files.end() && it->second.directory;
 }
 
-bool Alive(const Process& p) {
-  return p.start <= machine->now && machine->now < p.end;
-}
-
 DWORD MissingError(const LaunchText& fullPath) {
   return DirectoryExists(ParentOf(fullPath)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+DWORD Attributes(const FileEntry& entry) {
+  return (entry.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE) |
+         (entry.reparsePoint ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
+}
+
+void FillFound(const LaunchText& name, const FileEntry& entry, WIN32_FIND_DATAW* found) {
+  std::memset(found, 0, sizeof *found);
+  found->dwFileAttributes = Attributes(entry);
+  const LaunchText leaf = name.substr(0, MAX_PATH - 1);
+  std::copy(leaf.begin(), leaf.end(), found->cFileName);
+}
+
+// The entry at `path` for a file operation, or null with the error set.
+FileEntry* Existing(const LaunchText& path) {
+  const LaunchText full = machine->FullPath(path);
+  const auto it = machine->files.find(full);
+  if (it == machine->files.end()) {
+    machine->lastError = MissingError(full);
+    return nullptr;
+  }
+  return &it->second;
+}
+
+BOOL Fail(DWORD error) {
+  machine->lastError = error;
+  return FALSE;
+}
+
+bool Alive(const Process& p) {
+  return p.start <= machine->now && machine->now < p.end;
 }
 
 }  // namespace
@@ -193,6 +221,19 @@ void Machine::AddFile(const LaunchText& path, FileEntry entry) {
   files[full] = entry;
 }
 
+std::vector<LaunchText> Machine::Below(const LaunchText& folder) const {
+  const LaunchText prefix = FullPath(folder) + u"\\";
+  std::vector<LaunchText> entries;
+  for (const auto& [path, entry] : files) {
+    const LaunchText start = path.substr(0, prefix.size());
+    if (path.size() > prefix.size() && !NoCaseLess()(start, prefix) &&
+        !NoCaseLess()(prefix, start)) {
+      entries.push_back(path.substr(prefix.size()));
+    }
+  }
+  return entries;
+}
+
 void Machine::AddDirectory(const LaunchText& path) {
   FileEntry entry;
   entry.directory = true;
@@ -221,6 +262,8 @@ void Machine::PostAt(Time arrival, UINT message, HWND hwnd) {
 
 }  // namespace fake
 
+using fake::FileEntry;
+using fake::Listing;
 using fake::machine;
 
 // ---- advapi32 ----
@@ -339,7 +382,7 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR fileName) {
     machine->lastError = it->second.attributesError;
     return INVALID_FILE_ATTRIBUTES;
   }
-  return it->second.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  return fake::Attributes(it->second);
 }
 
 DWORD WINAPI GetLastError() {
@@ -349,6 +392,23 @@ DWORD WINAPI GetLastError() {
 HANDLE WINAPI FindFirstFileW(LPCWSTR fileName, WIN32_FIND_DATAW* findData) {
   ++machine->findFirstCalls;
   const LaunchText path = fake::Text(fileName);
+  if (path.size() > 2 && path.compare(path.size() - 2, 2, u"\\*") == 0) {
+    // A folder's listing, as Windows gives it: "." and ".." first, then what it holds.
+    const LaunchText folder = machine->FullPath(path.substr(0, path.size() - 2));
+    if (!fake::DirectoryExists(folder)) {
+      machine->lastError = fake::Existing(folder) ? ERROR_PATH_NOT_FOUND : machine->lastError;
+      return INVALID_HANDLE_VALUE;
+    }
+    std::vector<LaunchText> names = {u".", u".."};
+    for (const LaunchText& name : machine->Below(folder)) {
+      if (name.find(u'\\') == LaunchText::npos) names.push_back(name);
+    }
+    const HANDLE handle = machine->NewHandle();
+    machine->listings[handle] = {folder, names, 0};
+    machine->findHandles.insert(handle);
+    FindNextFileW(handle, findData);
+    return handle;
+  }
   const LaunchText full = machine->FullPath(path);
   const auto it = machine->files.find(full);
   if (path.empty() || it == machine->files.end() || it->second.invisibleToFind) {
@@ -365,8 +425,157 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR fileName, WIN32_FIND_DATAW* findData) {
   return handle;
 }
 
+BOOL WINAPI FindNextFileW(HANDLE findFile, WIN32_FIND_DATAW* findData) {
+  const auto it = machine->listings.find(findFile);
+  if (it == machine->listings.end()) {
+    ADD_FAILURE() << "FindNextFileW on a search the fake did not list";
+    return fake::Fail(ERROR_INVALID_HANDLE);
+  }
+  Listing& listing = it->second;
+  if (listing.next == listing.names.size()) return fake::Fail(ERROR_NO_MORE_FILES);
+  const LaunchText& name = listing.names[listing.next++];
+  FileEntry entry;  // "." and "..", or an entry gone since the listing began
+  entry.directory = name == u"." || name == u"..";
+  const auto found = machine->files.find(listing.folder + u"\\" + name);
+  fake::FillFound(name, found == machine->files.end() ? entry : found->second, findData);
+  return TRUE;
+}
+
 BOOL WINAPI FindClose(HANDLE findFile) {
+  machine->listings.erase(findFile);
   return machine->findHandles.erase(findFile) == 1;
+}
+
+HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD /*share*/,
+                          SECURITY_ATTRIBUTES* /*security*/, DWORD disposition, DWORD /*flags*/,
+                          HANDLE /*templateFile*/) {
+  const LaunchText full = machine->FullPath(fake::Text(fileName));
+  FileEntry* entry = fake::Existing(full);
+  if (disposition == CREATE_ALWAYS) {
+    if (entry == nullptr && !fake::DirectoryExists(fake::ParentOf(full)))
+      return INVALID_HANDLE_VALUE;
+    if (entry != nullptr && (entry->directory || entry->running || entry->heldOpen)) {
+      fake::Fail(entry->heldOpen ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+    FileEntry& made = machine->files[full];
+    made.content.clear();
+    machine->lastError = entry != nullptr ? ERROR_ALREADY_EXISTS : 0;
+  } else if (disposition != OPEN_EXISTING || (access & GENERIC_WRITE)) {
+    ADD_FAILURE() << "CreateFileW opening in a way the fake does not model";
+    return INVALID_HANDLE_VALUE;
+  } else if (entry == nullptr) {
+    return INVALID_HANDLE_VALUE;
+  } else if (entry->directory || entry->heldOpen) {
+    fake::Fail(entry->directory ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  const HANDLE handle = machine->NewHandle();
+  machine->openFiles[handle] = {full, 0};
+  return handle;
+}
+
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read,
+                     OVERLAPPED* /*overlapped*/) {
+  const auto it = machine->openFiles.find(file);
+  if (it == machine->openFiles.end()) return fake::Fail(ERROR_INVALID_HANDLE);
+  const std::vector<BYTE>& content = machine->files[it->second.path].content;
+  const std::size_t count = std::min<std::size_t>(toRead, content.size() - it->second.position);
+  std::memcpy(buffer, content.data() + it->second.position, count);
+  it->second.position += count;
+  *read = static_cast<DWORD>(count);
+  return TRUE;
+}
+
+BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD written,
+                      OVERLAPPED* /*overlapped*/) {
+  const auto it = machine->openFiles.find(file);
+  if (it == machine->openFiles.end()) return fake::Fail(ERROR_INVALID_HANDLE);
+  FileEntry& entry = machine->files[it->second.path];
+  *written = 0;
+  if (entry.writeFails) return fake::Fail(ERROR_DISK_FULL);
+  const auto* bytes = static_cast<const BYTE*>(buffer);
+  entry.content.insert(entry.content.end(), bytes, bytes + toWrite);
+  *written = toWrite;
+  return TRUE;
+}
+
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh) {
+  const auto it = machine->openFiles.find(file);
+  if (it == machine->openFiles.end()) return fake::Fail(ERROR_INVALID_HANDLE), INVALID_FILE_SIZE;
+  if (sizeHigh != nullptr) *sizeHigh = 0;
+  return static_cast<DWORD>(machine->files[it->second.path].content.size());
+}
+
+BOOL WINAPI FlushFileBuffers(HANDLE file) {
+  return machine->openFiles.count(file) == 1 ? TRUE : fake::Fail(ERROR_INVALID_HANDLE);
+}
+
+BOOL WINAPI DeleteFileW(LPCWSTR fileName) {
+  FileEntry* entry = fake::Existing(fake::Text(fileName));
+  if (entry == nullptr) return FALSE;
+  if (entry->directory || entry->running) return fake::Fail(ERROR_ACCESS_DENIED);
+  if (entry->heldOpen) return fake::Fail(ERROR_SHARING_VIOLATION);
+  machine->files.erase(machine->FullPath(fake::Text(fileName)));
+  return TRUE;
+}
+
+BOOL WINAPI MoveFileW(LPCWSTR existing, LPCWSTR newName) {
+  const LaunchText from = machine->FullPath(fake::Text(existing));
+  const LaunchText to = machine->FullPath(fake::Text(newName));
+  FileEntry* entry = fake::Existing(from);
+  if (entry == nullptr) return FALSE;
+  if (entry->directory) {
+    ADD_FAILURE() << "MoveFileW of a folder, which the installer never moves: "
+                  << fake::Narrow(from);
+    return fake::Fail(ERROR_ACCESS_DENIED);
+  }
+  if (entry->heldOpen) return fake::Fail(ERROR_SHARING_VIOLATION);
+  if (machine->files.count(to) == 1) return fake::Fail(ERROR_ALREADY_EXISTS);
+  if (!fake::DirectoryExists(fake::ParentOf(to))) return fake::Fail(ERROR_PATH_NOT_FOUND);
+  const FileEntry moved = *entry;
+  machine->files.erase(from);
+  machine->files[to] = moved;
+  return TRUE;
+}
+
+BOOL WINAPI CreateDirectoryW(LPCWSTR path, SECURITY_ATTRIBUTES* /*security*/) {
+  const LaunchText full = machine->FullPath(fake::Text(path));
+  if (machine->files.count(full) == 1) return fake::Fail(ERROR_ALREADY_EXISTS);
+  if (!fake::DirectoryExists(fake::ParentOf(full))) return fake::Fail(ERROR_PATH_NOT_FOUND);
+  machine->files[full].directory = true;
+  return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryW(LPCWSTR path) {
+  const LaunchText full = machine->FullPath(fake::Text(path));
+  FileEntry* entry = fake::Existing(full);
+  if (entry == nullptr) return FALSE;
+  if (!entry->directory) return fake::Fail(ERROR_DIRECTORY);
+  if (entry->reparsePoint) {
+    ADD_FAILURE() << "RemoveDirectoryW of a reparse point: " << fake::Narrow(full);
+    return fake::Fail(ERROR_ACCESS_DENIED);
+  }
+  if (!machine->Below(full).empty()) return fake::Fail(ERROR_DIR_NOT_EMPTY);
+  machine->files.erase(full);
+  return TRUE;
+}
+
+DWORD WINAPI GetLongPathNameW(LPCWSTR shortPath, LPWSTR longPath, DWORD size) {
+  const LaunchText full = machine->FullPath(fake::Text(shortPath));
+  if (fake::Existing(full) == nullptr) return 0;
+  const auto it = machine->longNames.find(full);
+  const LaunchText answer = it == machine->longNames.end() ? full : it->second;
+  if (answer.size() >= size) return static_cast<DWORD>(answer.size() + 1);
+  std::copy(answer.begin(), answer.end(), longPath);
+  longPath[answer.size()] = 0;
+  return static_cast<DWORD>(answer.size());
+}
+
+HANDLE WINAPI CreateMutexW(SECURITY_ATTRIBUTES* /*security*/, BOOL /*initialOwner*/, LPCWSTR name) {
+  const bool made = machine->mutexes.insert(fake::Text(name)).second;
+  machine->lastError = made ? 0 : ERROR_ALREADY_EXISTS;
+  return machine->NewHandle();
 }
 
 namespace {
@@ -621,6 +830,7 @@ BOOL WINAPI CloseHandle(HANDLE object) {
     return TRUE;
   }
   if (machine->processHandles.erase(object) == 1) return TRUE;
+  if (machine->openFiles.erase(object) == 1) return TRUE;
   machine->lastError = ERROR_INVALID_HANDLE;
   return FALSE;
 }

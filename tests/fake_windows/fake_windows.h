@@ -53,6 +53,24 @@ struct FileEntry {
   bool directory = false;
   DWORD attributesError = 0;     // non-zero: GetFileAttributesW fails with this error
   bool invisibleToFind = false;  // FindFirstFileW does not find it either
+  std::vector<BYTE> content;
+  bool running = false;       // a running program's image: renamed, never deleted or written
+  bool heldOpen = false;      // open elsewhere without sharing: not deleted, renamed or opened
+  bool reparsePoint = false;  // a junction or link: what is behind it lies elsewhere
+  bool writeFails = false;    // a write to it fails (a full disk)
+};
+
+// A folder's listing (FindFirstFileW of "folder\\*"), names taken when it began.
+struct Listing {
+  LaunchText folder;
+  std::vector<LaunchText> names;
+  std::size_t next = 0;
+};
+
+// A file opened with CreateFileW.
+struct OpenFile {
+  LaunchText path;  // full
+  std::size_t position = 0;
 };
 
 struct Process {
@@ -132,6 +150,13 @@ struct Machine {
   void AddFile(const LaunchText& path, FileEntry entry = {});
   void AddDirectory(const LaunchText& path);
   LaunchText FullPath(const LaunchText& path) const;
+  // The entries below a folder, relative to it, sorted (folders without a trailing backslash).
+  std::vector<LaunchText> Below(const LaunchText& folder) const;
+  std::map<HANDLE, OpenFile> openFiles;
+  std::map<HANDLE, Listing> listings;  // FindFirstFileW of "folder\\*"
+  // GetLongPathNameW: a short (8.3) full path and the long one it stands for.
+  std::map<LaunchText, LaunchText, NoCaseLess> longNames;
+  std::set<LaunchText> mutexes;  // named mutexes created
 
   // Processes.
   DWORD ownPid = 4000;
