@@ -4,17 +4,18 @@
 # end-to-end scenario installs and the demonstration (scripts/run) too.
 find_program(LAUNCHER_MAKENSIS makensis)
 
-# launcher_add_installer(TARGET OUTPUT FILE LAUNCHER FILE REPORT FILE LAUNCHER_FILE NAME
+# launcher_add_installer(TARGET OUTPUT FILE LAUNCHER FILE REPORT FILE PLUGIN FILE LAUNCHER_FILE NAME
 #                        GAME_NAME TEXT GAME_VERSION TEXT PUBLISHER TEXT ICON FILE
 #                        [GAME_FILES FOLDER [GAME_DEPENDS FILES...]]
 #                        [GAME_SHORTCUT PATH SHORTCUT_TARGET PATH] [SIGNING_PARAMETERS FILE])
 # Adds TARGET (built by default), which writes the installer OUTPUT. LAUNCHER and REPORT are the
-# programs to install (generator expressions allowed), LAUNCHER_FILE the launcher's installed name.
+# programs to install (generator expressions allowed), PLUGIN the installer's own installation.dll
+# (alone in its folder), LAUNCHER_FILE the launcher's installed name.
 # The game folder's files are the build's inputs: the ones configure finds there, or GAME_DEPENDS
 # for a folder that the build makes itself. With SIGNING_PARAMETERS (cmake/signing.cmake) the
 # installer and its uninstaller are signed and verified as the programs are.
 function(launcher_add_installer target)
-  cmake_parse_arguments(ARG "" "OUTPUT;LAUNCHER;REPORT;LAUNCHER_FILE;GAME_NAME;GAME_VERSION;PUBLISHER;ICON;GAME_FILES;GAME_SHORTCUT;SHORTCUT_TARGET;SIGNING_PARAMETERS"
+  cmake_parse_arguments(ARG "" "OUTPUT;LAUNCHER;REPORT;PLUGIN;LAUNCHER_FILE;GAME_NAME;GAME_VERSION;PUBLISHER;ICON;GAME_FILES;GAME_SHORTCUT;SHORTCUT_TARGET;SIGNING_PARAMETERS"
                         "GAME_DEPENDS" ${ARGN})
   if(NOT LAUNCHER_MAKENSIS)
     message(FATAL_ERROR "makensis was not found: the game's installer is built with NSIS (Debian package nsis; scripts/setup installs it).")
@@ -41,13 +42,15 @@ function(launcher_add_installer target)
                            "set(MAKENSIS [==[${LAUNCHER_MAKENSIS}]==])\n"
                            "set(STUB ${stub})\n")
   launcher_write_if_changed(${work}/parameters.cmake "${parameters}")
-  set(sources installer/installer.nsi installer/build-installer.cmake installer/game-files.cmake
+  set(sources installer/installer.nsi installer/install.nsh installer/uninstall.nsh
+              installer/build-installer.cmake installer/game-files.cmake
               LICENSE THIRD-PARTY-NOTICES.txt cmake/sign-executable.cmake)
   list(TRANSFORM sources PREPEND ${CMAKE_SOURCE_DIR}/)
   add_custom_command(OUTPUT ${ARG_OUTPUT}
     COMMAND ${CMAKE_COMMAND} -DPARAMETERS=${work}/parameters.cmake -DLAUNCHER=${ARG_LAUNCHER}
-            -DREPORT=${ARG_REPORT} -P ${CMAKE_SOURCE_DIR}/installer/build-installer.cmake
-    DEPENDS ${ARG_LAUNCHER} ${ARG_REPORT} ${ARG_ICON} ${work}/parameters.cmake ${sources}
+            -DREPORT=${ARG_REPORT} -DPLUGIN=${ARG_PLUGIN}
+            -P ${CMAKE_SOURCE_DIR}/installer/build-installer.cmake
+    DEPENDS ${ARG_LAUNCHER} ${ARG_REPORT} ${ARG_PLUGIN} ${ARG_ICON} ${work}/parameters.cmake ${sources}
             ${game_inputs}
     COMMENT "Building the installer ${ARG_OUTPUT}"
     VERBATIM)

@@ -35,9 +35,22 @@ add_executable(launcher-report report/report_main.cpp platform/lean_runtime.cpp
 target_link_libraries(launcher-report PRIVATE launcher_report)
 target_link_options(launcher-report PRIVATE ${LAUNCHER_LINK_OPTIONS} -mconsole)
 
-# Both are signed after linking when the publisher gives a certificate.
+# The installer's decisions, as the NSIS plug-in installation.dll that the installer carries and
+# loads while it runs: the same floor as the programs. In a folder of its own, which makensis reads
+# as the plug-in folder of this architecture.
+add_library(installation_plugin SHARED installer/plugin.cpp platform/lean_runtime.cpp
+                                       platform/windows2000_floor.cpp)
+target_link_libraries(installation_plugin PRIVATE installer_core)
+target_compile_options(installation_plugin PRIVATE ${core_flags})
+target_link_options(installation_plugin PRIVATE ${LAUNCHER_LINK_OPTIONS} -Wl,--subsystem,windows:5.0)
+set(LAUNCHER_PLUGIN_DIR ${CMAKE_BINARY_DIR}/nsis-plugin)
+set_target_properties(installation_plugin PROPERTIES OUTPUT_NAME installation PREFIX ""
+                      RUNTIME_OUTPUT_DIRECTORY ${LAUNCHER_PLUGIN_DIR})
+
+# All three are signed after linking when the publisher gives a certificate.
 launcher_sign(launcher)
 launcher_sign(launcher-report)
+launcher_sign(installation_plugin)
 
 # The game's installer, which holds both, the licences and the publisher's game folder; signed as
 # they are.
@@ -45,6 +58,7 @@ include(cmake/installer.cmake)
 set(LAUNCHER_INSTALLER ${CMAKE_BINARY_DIR}/${LAUNCHER_INSTALLER_FILE_NAME}.exe)
 launcher_add_installer(installer OUTPUT ${LAUNCHER_INSTALLER}
   LAUNCHER $<TARGET_FILE:launcher> REPORT $<TARGET_FILE:launcher-report>
+  PLUGIN $<TARGET_FILE:installation_plugin>
   LAUNCHER_FILE ${LAUNCHER_OUTPUT_NAME}.exe GAME_NAME ${LAUNCHER_GAME_NAME}
   GAME_VERSION ${LAUNCHER_GAME_VERSION} PUBLISHER ${LAUNCHER_PUBLISHER_NAME} ICON ${LAUNCHER_ICON}
   GAME_FILES "${LAUNCHER_GAME_FILES}" GAME_SHORTCUT ${LAUNCHER_GAME_SHORTCUT}

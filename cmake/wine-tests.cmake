@@ -36,10 +36,12 @@ ExternalProject_Add(shipped
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${CMAKE_BINARY_DIR}/launcher.exe ${CMAKE_BINARY_DIR}/launcher-report.exe
                    ${CMAKE_BINARY_DIR}/reference.exe ${CMAKE_BINARY_DIR}/shipped/launcher-setup.exe
+                   ${CMAKE_BINARY_DIR}/shipped/nsis-plugin/installation.dll
 )
 set(SHIPPED_LAUNCHER ${CMAKE_BINARY_DIR}/launcher.exe)
 set(SHIPPED_REPORT ${CMAKE_BINARY_DIR}/launcher-report.exe)
 set(SHIPPED_INSTALLER ${CMAKE_BINARY_DIR}/shipped/launcher-setup.exe)
+set(SHIPPED_PLUGIN ${CMAKE_BINARY_DIR}/shipped/nsis-plugin/installation.dll)
 
 # GoogleTest from the machine's sources, built for Windows.
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
@@ -126,7 +128,7 @@ foreach(version 1.0 2.0)
     VERBATIM)
   string(REPLACE "." "_" target demo_installer_${version})
   launcher_add_installer(${target} OUTPUT ${installer}
-    LAUNCHER ${launcher} REPORT ${SHIPPED_REPORT} LAUNCHER_FILE launcher.exe
+    LAUNCHER ${launcher} REPORT ${SHIPPED_REPORT} PLUGIN ${SHIPPED_PLUGIN} LAUNCHER_FILE launcher.exe
     GAME_NAME "Wgame Demo" GAME_VERSION ${version} PUBLISHER www.wgame.example
     ICON ${CMAKE_SOURCE_DIR}/res/launcher.ico GAME_FILES ${game} GAME_DEPENDS ${game}.stamp
     GAME_SHORTCUT Companion.lnk SHORTCUT_TARGET fscommand\\wgame.exe)
@@ -200,6 +202,11 @@ if(ARCH STREQUAL "i686")
   launcher_add_test(build.executable COMMAND ${check} ${SHIPPED_LAUNCHER})
   launcher_add_test(build.report-executable COMMAND ${check} --report ${SHIPPED_REPORT})
   launcher_add_test(build.installer-executable COMMAND ${check} --installer ${SHIPPED_INSTALLER})
+  # The installer's own plug-in, which it unpacks and loads as it does NSIS's: the floor, and the
+  # functions its script calls, read from the file.
+  launcher_add_test(build.installer-plugin-installation
+    COMMAND ${check} --plugin Lock,PrepareUpdate,RemoveShortcuts,SameFolder,Uninstall,WriteRecord
+            ${SHIPPED_PLUGIN})
   # The plugins the installer unpacks and loads while it runs (its System calls, the finish page's
   # UserInfo), from the folder makensis takes them from.
   execute_process(COMMAND ${LAUNCHER_MAKENSIS} -HDRINFO OUTPUT_VARIABLE nsis_info ERROR_QUIET)

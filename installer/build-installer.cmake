@@ -1,7 +1,9 @@
 # Builds the game's installer: run by cmake -P with PARAMETERS (written by cmake/installer.cmake),
-# LAUNCHER and REPORT (the programs to install). Lists the game folder as it is now, writes
-# WORK/game.nsh (the names, the files to install and to uninstall, the signing) for
-# installer/installer.nsi, and runs makensis over it. A failed build leaves no installer behind.
+# LAUNCHER and REPORT (the programs to install) and PLUGIN (installation.dll, in a folder of its
+# own). Lists the game folder as it is now, writes WORK/game.nsh (the names, the files to install,
+# the signing) and WORK/own-files.txt (this version's own list, which the installer and the
+# uninstaller carry, UTF-8, one entry a line) for installer/installer.nsi, and runs makensis over
+# it. A failed build leaves no installer behind.
 include("${PARAMETERS}")
 include("${SOURCE_DIR}/installer/game-files.cmake")
 
@@ -58,6 +60,7 @@ foreach(text LICENSE THIRD-PARTY-NOTICES.txt)
 endforeach()
 
 set(nsh "; Written by installer/build-installer.cmake for this build.\n")
+get_filename_component(plugin_dir "${PLUGIN}" DIRECTORY)
 nsis_text("${GAME_NAME}" name)
 nsis_text("${GAME_VERSION}" version)
 nsis_text("${PUBLISHER}" publisher)
@@ -66,23 +69,31 @@ string(APPEND nsh "!define STUB ${STUB}\n" "!define GAME_NAME ${name}\n"
                   "!define GAME_VERSION ${version}\n" "!define PUBLISHER ${publisher}\n"
                   "!define LAUNCHER_FILE ${launcher_file}\n")
 foreach(pair "OUTPUT;${OUTPUT}" "ICON;${ICON}" "LAUNCHER;${LAUNCHER}" "REPORT;${REPORT}"
-             "LICENSE;${WORK}/LICENSE" "NOTICES;${WORK}/THIRD-PARTY-NOTICES.txt")
+             "LICENSE;${WORK}/LICENSE" "NOTICES;${WORK}/THIRD-PARTY-NOTICES.txt"
+             "OWN_LIST;${WORK}/own-files.txt")
   list(GET pair 0 define)
   list(GET pair 1 path)
   nsis_build_path("${path}" quoted)
   string(APPEND nsh "!define ${define}_SOURCE ${quoted}\n")
 endforeach()
+foreach(pair "PLUGIN_DIR;${plugin_dir}" "SOURCE_DIR;${SOURCE_DIR}")
+  list(GET pair 0 define)
+  list(GET pair 1 path)
+  nsis_build_path("${path}" quoted)
+  string(APPEND nsh "!define ${define} ${quoted}\n")
+endforeach()
 
-# The game's files, folder by folder, each through INSTALL_FILE (installer/installer.nsi), which
-# first removes or sets aside what is there. FOR_EACH_GAME_ENTRY names, for the installation's list
-# and for an uninstaller that finds none, every file and then every folder, the deepest first: a
+# The game's files, folder by folder, each through INSTALL_FILE (installer/install.nsh). The own
+# list names the installer's files, every game file and then every folder, the deepest first: a
 # folder goes only once empty, so a player's saves stay, and so does the folder that holds them.
+# (Text, not a CMake list: a folder's entry ends in a backslash, which would escape the list's
+# next semicolon.)
+set(own "${LAUNCHER_FILE}\nlauncher-report.exe\nLICENSE\nTHIRD-PARTY-NOTICES.txt\n")
 string(APPEND nsh "!macro INSTALL_GAME_FILES\n")
 foreach(dir IN LISTS dirs)
   nsis_installed("${dir}" quoted)
   string(APPEND nsh "  CreateDirectory ${quoted}\n")
 endforeach()
-set(entries "")
 foreach(file IN LISTS files)
   parent_folder("${file}" folder)
   string(REGEX REPLACE "^.*\\\\" "" leaf "${file}")
@@ -94,8 +105,7 @@ foreach(file IN LISTS files)
   string(REPLACE "\\" "/" relative "${file}")
   nsis_build_path("${GAME_FILES}/${relative}" source)
   string(APPEND nsh "  !insertmacro INSTALL_FILE \"${out_folder}\" \"${out_name}\" ${source}\n")
-  nsis_text("${file}" entry)
-  list(APPEND entries "${entry}")
+  string(APPEND own "${file}\n")
 endforeach()
 if(NOT SHORTCUT_TARGET STREQUAL "")
   # The game's own shortcut, made here so that it leads to the installed program and starts in its
@@ -105,14 +115,11 @@ if(NOT SHORTCUT_TARGET STREQUAL "")
   foreach(name target_folder shortcut_folder SHORTCUT_TARGET GAME_SHORTCUT)
     nsis_installed("${${name}}" ${name}_text)
   endforeach()
-  nsis_text("${GAME_SHORTCUT}" entry)
   string(APPEND nsh "  CreateDirectory ${shortcut_folder_text}\n"
-                    "  StrCpy $Entry ${entry}\n"
-                    "  Call RemoveEntry\n"
                     "  SetOutPath ${target_folder_text}\n"
                     "  CreateShortCut ${GAME_SHORTCUT_text} ${SHORTCUT_TARGET_text}\n"
                     "  !insertmacro EXPECT_MADE ${GAME_SHORTCUT_text}\n")
-  list(APPEND entries "${entry}")
+  string(APPEND own "${GAME_SHORTCUT}\n")
   # Its folders, which the game folder may not have, go as the game's own do.
   while(NOT shortcut_folder STREQUAL "")
     list(APPEND dirs "${shortcut_folder}")
@@ -123,14 +130,10 @@ if(NOT SHORTCUT_TARGET STREQUAL "")
 endif()
 list(REVERSE dirs)
 foreach(dir IN LISTS dirs)
-  nsis_text("${dir}\\" entry)
-  list(APPEND entries "${entry}")
-endforeach()
-string(APPEND nsh "!macroend\n" "!macro FOR_EACH_GAME_ENTRY DO\n")
-foreach(entry IN LISTS entries)
-  string(APPEND nsh "  !insertmacro \${DO} ${entry}\n")
+  string(APPEND own "${dir}\\\n")
 endforeach()
 string(APPEND nsh "!macroend\n")
+file(WRITE "${WORK}/own-files.txt" "${own}")
 
 # Signing: the same step as the programs', on the installer and on the uninstaller before makensis
 # stores it; a signature that does not verify fails the build.

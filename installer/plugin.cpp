@@ -1,0 +1,159 @@
+// installation.dll: the installer's decisions, as an NSIS plug-in. The script calls
+// `installation::Name arg...`; each call pops its arguments from NSIS's string stack and pushes its
+// answers, the last one first to be popped. Answers are codes and names, worded by the script.
+//
+//   Lock GAME                   -> "ok" | "busy"
+//   SameFolder A B              -> "1" | "0"
+//   PrepareUpdate FOLDER LIST   -> state, then the files that stayed (", "-separated)
+//   WriteRecord FOLDER LIST     -> "ok" | "error"
+//   Uninstall FOLDER LIST       -> state, then the files that stayed
+//   RemoveShortcuts PATHS       -> the shortcuts that stayed
+//
+// LIST is this version's own list (the build's, unpacked beside the plug-in). A state is "trusted",
+// "legacy", "untrusted" or "missing" (the installation's record), or "nolist" when LIST could not
+// be read, and then nothing was done.
+#include <vector>
+
+#include "installer/installation.h"
+
+namespace {
+
+// NSIS's string stack: each element a block of string_size characters after the link.
+struct StackEntry {
+  StackEntry* next;
+  WCHAR text[1];
+};
+
+class Stack {
+ public:
+  Stack(StackEntry** top, int size)
+      : top_(top), size_(size > 0 ? static_cast<unsigned>(size) : 0) {}
+
+  // The top string, "" when the stack is empty.
+  LaunchText Pop() {
+    StackEntry* entry = top_ == nullptr ? nullptr : *top_;
+    if (entry == nullptr) return LaunchText();
+    const LaunchText text = TextUpToZero(entry->text, size_);
+    *top_ = entry->next;
+    GlobalFree(entry);
+    return text;
+  }
+
+  // Pushes `text`, cut to what a string of NSIS's holds.
+  void Push(const LaunchText& text) {
+    if (top_ == nullptr || size_ == 0) return;
+    auto* entry =
+        static_cast<StackEntry*>(GlobalAlloc(GPTR, sizeof(StackEntry) + size_ * sizeof(WCHAR)));
+    if (entry == nullptr) return;
+    const std::size_t length = text.size() < size_ ? text.size() : size_ - 1;
+    for (std::size_t i = 0; i < length; ++i) entry->text[i] = static_cast<WCHAR>(text[i]);
+    entry->text[length] = 0;
+    entry->next = *top_;
+    *top_ = entry;
+  }
+
+ private:
+  StackEntry** top_;
+  unsigned size_;
+};
+
+LaunchText Joined(const LaunchText& folder, const std::vector<LaunchText>& entries) {
+  LaunchText text;
+  for (const LaunchText& entry : entries) {
+    if (!text.empty()) text += u", ";
+    text += folder.empty() ? entry : folder + u"\\" + entry;
+  }
+  return text;
+}
+
+LaunchText StateName(RecordState state) {
+  switch (state) {
+    case RecordState::kTrusted:
+      return u"trusted";
+    case RecordState::kLegacy:
+      return u"legacy";
+    case RecordState::kUntrusted:
+      return u"untrusted";
+    case RecordState::kMissing:
+      break;
+  }
+  return u"missing";
+}
+
+void Append(std::vector<LaunchText>& to, const std::vector<LaunchText>& more) {
+  to.insert(to.end(), more.begin(), more.end());
+}
+
+}  // namespace
+
+#define NSIS_FUNCTION(name)                           \
+  extern "C" __declspec(dllexport) void __cdecl name( \
+      HWND /*parent*/, int stringSize, WCHAR* /*variables*/, StackEntry** top, void* /*extra*/)
+
+NSIS_FUNCTION(Lock) {
+  Stack stack(top, stringSize);
+  stack.Push(TakeInstallerLock(stack.Pop()) ? u"ok" : u"busy");
+}
+
+NSIS_FUNCTION(SameFolder) {
+  Stack stack(top, stringSize);
+  const LaunchText a = stack.Pop();
+  const LaunchText b = stack.Pop();
+  stack.Push(SameFolder(a, b) ? u"1" : u"0");
+}
+
+// Before an update writes its files: what earlier updates set aside and no longer runs goes; then
+// the old version's files (as far as its record can be trusted) and this version's, each deleted
+// or, while it runs, set aside; then the old version's folders that are empty.
+NSIS_FUNCTION(PrepareUpdate) {
+  Stack stack(top, stringSize);
+  const LaunchText folder = stack.Pop();
+  const LaunchText list = stack.Pop();
+  std::vector<LaunchText> own;
+  if (!ReadOwnList(list, folder, own)) {
+    stack.Push(u"");
+    stack.Push(u"nolist");
+    return;
+  }
+  ClearSetAside(folder);  // what still runs stays there, for the next time
+  const Record old = ReadRecord(folder);
+  stack.Push(Joined(folder, CarryOut(folder, PlanUpdate(old, own), true)));
+  stack.Push(StateName(old.state));
+}
+
+NSIS_FUNCTION(WriteRecord) {
+  Stack stack(top, stringSize);
+  const LaunchText folder = stack.Pop();
+  const LaunchText list = stack.Pop();
+  std::vector<LaunchText> own;
+  stack.Push(ReadOwnList(list, folder, own) && WriteRecord(folder, own) ? u"ok" : u"error");
+}
+
+// The uninstall's files: the record's (as far as it can be trusted) and this version's own, and
+// whatever earlier updates set aside. The record goes last, only when nothing else stayed.
+NSIS_FUNCTION(Uninstall) {
+  Stack stack(top, stringSize);
+  const LaunchText folder = stack.Pop();
+  const LaunchText list = stack.Pop();
+  std::vector<LaunchText> own;
+  if (!ReadOwnList(list, folder, own)) {
+    stack.Push(u"");
+    stack.Push(u"nolist");
+    return;
+  }
+  const Record old = ReadRecord(folder);
+  std::vector<LaunchText> stayed = CarryOut(folder, PlanUninstall(old, own), false);
+  Append(stayed, ClearSetAside(folder));
+  if (stayed.empty() && old.state != RecordState::kMissing) {
+    RemovalPlan record;
+    record.files.push_back(kRecordName);
+    Append(stayed, CarryOut(folder, record, false));
+  }
+  stack.Push(Joined(folder, stayed));
+  stack.Push(StateName(old.state));
+}
+
+NSIS_FUNCTION(RemoveShortcuts) {
+  Stack stack(top, stringSize);
+  stack.Push(Joined(u"", RemoveShortcuts(stack.Pop())));
+}
