@@ -119,6 +119,16 @@ DWORD RunToEnd(std::wstring command, DWORD timeoutMs) {
   return code;
 }
 
+// `text` as the record holds it: UTF-16LE.
+std::string Utf16Bytes(const std::wstring& text) {
+  std::string bytes;
+  for (wchar_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>((unit >> 8) & 0xFF);
+  }
+  return bytes;
+}
+
 bool StillRunning(HANDLE process) {
   return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
 }
@@ -374,6 +384,63 @@ TEST_F(InstallerScenario, UpdateOverAnInstallationWithoutAListLeavesNoOlderFile)
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"2.0");
   EXPECT_EQ(Entries(StartMenu()).size(), 2u);
   EXPECT_TRUE(Exists(DesktopLink()));
+}
+
+// The record is the player's to change (a mod tool, a sync client, an editor, a crash while it was
+// written): one that does not prove itself whole is not used, and the player's saves stay.
+TEST_F(InstallerScenario, DamagedRecordKeepsEverySaveAndAnUninstallWithoutOneSaysSo) {
+  const std::wstring folder = Folder(L"Wgame Demo");
+  ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + folder), 0u) << "1.0";
+  CreateDirectoryW((folder + L"\\saves").c_str(), nullptr);
+  WriteFileText(folder + L"\\saves\\slot1.sav", "level 3\r\n");
+  const std::wstring record = folder + L"\\installed-files.txt";
+  WriteFileText(record, ReadFileText(record) + Utf16Bytes(L"saves\\*\r\n*.sav\r\nsaves\r\n"));
+
+  ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 0u) << "2.0 over a hand-edited record";
+  EXPECT_EQ(ReadFileText(folder + L"\\saves\\slot1.sav"), "level 3\r\n");
+  EXPECT_TRUE(Exists(folder + L"\\extras\\intro.txt")) << "removed on an untrusted record's word";
+  EXPECT_FALSE(Exists(folder + L"\\replaced-while-running")) << "the saves were moved aside";
+
+  // Zeroed, as a crash while writing leaves it: the uninstall removes this version's files, keeps
+  // what it cannot vouch for, and says so.
+  WriteFileText(record, std::string(ReadFileText(record).size(), '\0'));
+  EXPECT_EQ(Uninstall(), 2u) << "an uninstall that could not vouch for every file";
+  const unsigned long long deadline = Now() + 30000 + StartAllowanceMs();
+  while (Exists(folder + L"\\uninstall.exe") && Now() < deadline) Sleep(100);
+  EXPECT_EQ(Entries(folder), (std::vector<std::wstring>{L"extras", L"extras\\intro.txt", L"saves",
+                                                        L"saves\\slot1.sav"}));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+  EXPECT_FALSE(Exists(StartMenu()));
+  EXPECT_FALSE(Exists(DesktopLink()));
+}
+
+// What is not this installation's is not its to run or remove: another program's uninstall.exe in
+// a folder named with /D=, and the entry and shortcuts of a second copy installed elsewhere.
+TEST_F(InstallerScenario, ForeignUninstallerIsNeverRunAndASecondCopyKeepsItsEntryAndShortcuts) {
+  const std::wstring copyA = Folder(L"copyA");
+  AddStandin(copyA + L"\\uninstall.exe");  // another program's, which logs if it is started
+  ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + copyA), 0u) << "into copyA";
+  for (const Event& start : Starts(1, 2000)) {
+    EXPECT_NE(start.image, "uninstall.exe") << "another program's uninstaller was run";
+  }
+
+  const std::wstring copyB = Folder(L"copyB");
+  ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + copyB), 0u) << "into copyB";
+  EXPECT_EQ(RunToEnd(Quoted(copyA + L"\\uninstall.exe") + L" /S _?=" + copyA, 120000), 0u);
+  EXPECT_FALSE(Exists(copyA + L"\\launcher.exe"));
+  EXPECT_EQ(Lower(RegText(HKEY_CURRENT_USER, kEntry, L"InstallLocation")), Lower(copyB));
+  EXPECT_EQ(Entries(StartMenu()).size(), 2u);
+  EXPECT_EQ(Lower(ReadLink(DesktopLink()).target), Lower(copyB + L"\\launcher.exe"));
+  EXPECT_TRUE(Exists(copyB + L"\\launcher.exe"));
+
+  // One installer or uninstaller of the game at a time: a second one exits 1, doing nothing.
+  const HANDLE lock = CreateMutexW(nullptr, FALSE, (L"Local\\" + kGame + L" setup").c_str());
+  EXPECT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 1u) << "beside another installer";
+  EXPECT_EQ(Uninstall(), 1u) << "beside another installer";
+  CloseHandle(lock);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"1.0");
+  EXPECT_EQ(Uninstall(), 0u);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
 }
 
 }  // namespace

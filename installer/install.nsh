@@ -1,0 +1,124 @@
+; The install, and the update over an earlier one (included by installer.nsi).
+;
+; An installation keeps, in its folder, the record of what it installed (installed-files.txt,
+; written by the plug-in). Before an update writes its files, the plug-in removes what that record
+; names and this version's own files; it trusts a record only whole and plain throughout, and
+; without one it can trust it removes nothing but this version's own files, as anything else might
+; be the player's. Whatever the player added stays, and so do the folders that hold it.
+;
+; The launcher usually runs while the game is updated: it waits for the browser, in which the
+; player may well have downloaded the update. Windows lets a running program's file be renamed but
+; not written or deleted, so the plug-in renames such a file into the folder
+; replaced-while-running, where the next install or uninstall deletes it.
+
+Var Location  ; the folder this game's entry names, "" when it has none
+Var Record    ; what the installation's record was: trusted, legacy, untrusted, missing (nolist)
+
+Function .onInit
+  SetShellVarContext current
+  Call TakeLock
+FunctionEnd
+
+; Installs one file; one that could not be written is added to $Failed. What was there before is
+; already gone or set aside (PrepareUpdate).
+!macro INSTALL_FILE FOLDER NAME SOURCE
+  SetOutPath "$INSTDIR${FOLDER}"
+  ClearErrors
+  File "/oname=${NAME}" "${SOURCE}"
+  ${If} ${Errors}
+    StrCpy $Failed "$Failed, $INSTDIR${FOLDER}\${NAME}"
+  ${EndIf}
+!macroend
+
+!macro EXPECT_MADE FILE
+  ${IfNot} ${FileExists} "${FILE}"
+    StrCpy $Failed "$Failed, ${FILE}"
+  ${EndIf}
+!macroend
+
+; An installation from before records: only its own uninstaller knows what it holds. It is run
+; (in place, silently) only when this game's entry names this very folder: an uninstall.exe in a
+; folder named with /D= may well be another program's.
+Function RunUninstallerFromBeforeRecords
+  ${If} $Record != "missing"
+  ${OrIfNot} ${FileExists} "$INSTDIR\uninstall.exe"
+    Return
+  ${EndIf}
+  ReadRegStr $Location HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  installation::SameFolder "$Location" "$INSTDIR"
+  Pop $0
+  ${If} $0 == 1
+    ; It leaves what runs, which PrepareUpdate has already set aside.
+    ExecWait "$\"$INSTDIR\uninstall.exe$\" /S /update _?=$INSTDIR"
+  ${EndIf}
+FunctionEnd
+
+Section "-Game" GameSection
+  StrCpy $Failed ""
+  SetOutPath "$INSTDIR"
+  Call UnpackOwnList
+  installation::PrepareUpdate "$INSTDIR" "${OWN_LIST}"
+  Pop $Record
+  Pop $0
+  ${If} $0 != ""
+    StrCpy $Failed "$Failed, $0"
+  ${EndIf}
+  ${If} $Record == "nolist"
+    StrCpy $Failed "$Failed, ${OWN_LIST}"
+  ${EndIf}
+  Call StopIfFailed
+  ${If} $Record == "untrusted"
+    DetailPrint "The list of installed files was damaged: only this version's files were replaced."
+  ${EndIf}
+  Call RunUninstallerFromBeforeRecords
+
+  ; The record first: should an install stop half-way, the next one still knows what may be here.
+  installation::WriteRecord "$INSTDIR" "${OWN_LIST}"
+  Pop $0
+  ${If} $0 != "ok"
+    StrCpy $Failed "$Failed, $INSTDIR\installed-files.txt"
+  ${EndIf}
+
+  !insertmacro INSTALL_FILE "" "${LAUNCHER_FILE}" "${LAUNCHER_SOURCE}"
+  !insertmacro INSTALL_FILE "" "launcher-report.exe" "${REPORT_SOURCE}"
+  !insertmacro INSTALL_FILE "" "LICENSE" "${LICENSE_SOURCE}"
+  !insertmacro INSTALL_FILE "" "THIRD-PARTY-NOTICES.txt" "${NOTICES_SOURCE}"
+  !insertmacro INSTALL_GAME_FILES
+  SetOutPath "$INSTDIR"
+  ClearErrors
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  ${If} ${Errors}
+    StrCpy $Failed "$Failed, $INSTDIR\uninstall.exe"
+  ${EndIf}
+
+  ; CreateShortCut takes the output folder as the shortcut's working folder ("Start in").
+  SetOutPath "$INSTDIR"
+  CreateDirectory "${START_MENU}"
+  CreateShortCut "${START_MENU}\${GAME_NAME}.lnk" "$INSTDIR\${LAUNCHER_FILE}" "" "$INSTDIR\${LAUNCHER_FILE}" 0
+  CreateShortCut "${START_MENU}\${GAME_NAME} support report.lnk" "$INSTDIR\launcher-report.exe"
+  CreateShortCut "$DESKTOP\${GAME_NAME}.lnk" "$INSTDIR\${LAUNCHER_FILE}" "" "$INSTDIR\${LAUNCHER_FILE}" 0
+  !insertmacro EXPECT_MADE "${START_MENU}\${GAME_NAME}.lnk"
+  !insertmacro EXPECT_MADE "${START_MENU}\${GAME_NAME} support report.lnk"
+  !insertmacro EXPECT_MADE "$DESKTOP\${GAME_NAME}.lnk"
+
+  ; The entry in Installed apps, for this player only; installing again writes the same key. The
+  ; uninstaller runs in place (_?=), so that whoever starts it gets its real exit code. Shortcuts
+  ; names what this install made, which the uninstall of this folder removes, and nothing else.
+  ClearErrors
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${GAME_NAME}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${GAME_VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${LAUNCHER_FILE},0"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" _?=$INSTDIR'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Shortcuts" "${SHORTCUTS}"
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  SectionGetSize ${GameSection} $0
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+  ${If} ${Errors}
+    StrCpy $Failed "$Failed, HKEY_CURRENT_USER\${UNINSTALL_KEY}"
+  ${EndIf}
+  Call StopIfFailed
+SectionEnd
