@@ -98,6 +98,10 @@ bool RemoveFile(const LaunchText& folder, const LaunchText& entry, bool setAside
   const DWORD attributes = GetFileAttributesW(Wide(path));
   if (attributes == INVALID_FILE_ATTRIBUTES) return IsMissing(GetLastError());
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;  // a folder now: not what was installed
+  // Read-only (the player's doing, or a copy from a disc) is no reason to keep an installed file.
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    SetFileAttributesW(Wide(path), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
   if (DeleteFileW(Wide(path))) return true;
   return setAside && SetAside(folder, path);
 }
@@ -233,7 +237,10 @@ std::vector<LaunchText> RemoveShortcuts(const LaunchText& list) {
       path += unit;
       continue;
     }
-    const bool shortcut = path.size() > 7 && path[1] == u':' && path[2] == u'\\' &&
+    // A full path: on a drive, or on a share (a Desktop redirected to the network).
+    const bool full = path.size() > 2 && ((path[1] == u':' && path[2] == u'\\') ||
+                                          (path[0] == u'\\' && path[1] == u'\\'));
+    const bool shortcut = full && path.size() > 7 &&
                           FoldLowerAscii(path.substr(path.size() - 4)) == u".lnk" &&
                           path.find_first_of(u"*?") == LaunchText::npos;
     if (shortcut && !DeleteFileW(Wide(path)) && !IsMissing(GetLastError())) {

@@ -38,8 +38,9 @@ bool WriteRecord(const LaunchText& folder, const std::vector<LaunchText>& entrie
 bool ReadOwnList(const LaunchText& path, const LaunchText& folder, std::vector<LaunchText>& own);
 
 // Carries out `plan` in `folder`. A file that cannot be deleted (a program runs from it) is renamed
-// into the set-aside folder when `setAside`. Nothing behind a reparse point on the way (a junction
-// or a link) is touched, nor a file entry that is a folder. Returns the entries that stay.
+// into the set-aside folder when `setAside`; a read-only one is deleted all the same. Nothing
+// behind a reparse point on the way (a junction or a link) is touched, nor a file entry that is a
+// folder. Returns the entries that stay.
 std::vector<LaunchText> CarryOut(const LaunchText& folder, const RemovalPlan& plan, bool setAside);
 
 // Deletes what earlier updates set aside and no longer runs, and then the set-aside folder when it
@@ -50,7 +51,8 @@ std::vector<LaunchText> ClearSetAside(const LaunchText& folder);
 // folder exists), case folded, a trailing backslash ignored. "" names none.
 bool SameFolder(const LaunchText& a, const LaunchText& b);
 
-// Deletes the shortcuts that `list` names ('|'-separated full paths), only files ending in .lnk.
+// Deletes the shortcuts that `list` names ('|'-separated full paths, on a drive or a share), only
+// files ending in .lnk.
 // Returns those that stay.
 std::vector<LaunchText> RemoveShortcuts(const LaunchText& list);
 

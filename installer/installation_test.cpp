@@ -72,7 +72,9 @@ TEST_F(Installation, RemovesWhatThePlanNamesSettingAsideWhatRunsAndTouchingNothi
   held.heldOpen = true;
   Add(u"LICENSE", held);
   Add(u"play.url");
-  Add(u"extras\\intro.txt");
+  fake::FileEntry readOnly;
+  readOnly.readOnly = true;
+  Add(u"extras\\intro.txt", readOnly);
   Add(u"saves\\slot1.sav");
   Add(u"data\\players-own.txt");  // the record says "data" is a file
   fake::FileEntry junction;
@@ -161,17 +163,23 @@ TEST_F(Installation, SameFolderComparesLongFormsIgnoringCaseNotPrefixes) {
 }
 
 TEST_F(Installation, RemovesOnlyTheShortcutsNamedAndOnlyShortcuts) {
-  for (const LaunchText path : {u"C:\\Menu\\Wgame Demo.lnk", u"C:\\Desk\\Wgame Demo.lnk",
-                                u"C:\\Desk\\notes.txt", u"C:\\Desk\\held.lnk"}) {
+  for (const LaunchText path :
+       {u"C:\\Menu\\Wgame Demo.lnk", u"C:\\Desk\\Wgame Demo.lnk", u"C:\\Desk\\notes.txt",
+        u"C:\\Desk\\held.lnk", u"\\\\server\\home\\Desktop\\Wgame Demo.lnk",
+        u"Desk\\Wgame Demo.lnk"}) {
     machine.AddFile(path);
   }
   machine.files[u"C:\\Desk\\held.lnk"].heldOpen = true;
   EXPECT_EQ(RemoveShortcuts(u"C:\\Menu\\Wgame Demo.lnk|C:\\Desk\\Wgame Demo.lnk|"
                             u"C:\\Desk\\notes.txt|C:\\Desk\\held.lnk|C:\\Desk\\*.lnk|"
-                            u"C:\\Menu\\missing.lnk"),
+                            u"C:\\Menu\\missing.lnk|\\\\server\\home\\Desktop\\Wgame Demo.lnk|"
+                            u"Desk\\Wgame Demo.lnk"),
             Entries{u"C:\\Desk\\held.lnk"});
   EXPECT_EQ(machine.Below(u"C:\\Desk"), (Entries{u"held.lnk", u"notes.txt"}));
   EXPECT_EQ(machine.Below(u"C:\\Menu"), Entries{});
+  EXPECT_EQ(machine.Below(u"\\\\server\\home\\Desktop"), Entries{});
+  EXPECT_EQ(machine.files.count(machine.FullPath(u"Desk\\Wgame Demo.lnk")), 1u)
+      << "not a full path";
 }
 
 TEST_F(Installation, OneInstallerOfAGameAtATime) {

@@ -255,6 +255,7 @@ BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD wr
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL WINAPI FlushFileBuffers(HANDLE file);
 BOOL WINAPI DeleteFileW(LPCWSTR fileName);
+BOOL WINAPI SetFileAttributesW(LPCWSTR fileName, DWORD attributes);
 BOOL WINAPI MoveFileW(LPCWSTR existing, LPCWSTR newName);
 BOOL WINAPI CreateDirectoryW(LPCWSTR path, SECURITY_ATTRIBUTES* security);
 BOOL WINAPI RemoveDirectoryW(LPCWSTR path);

@@ -372,18 +372,40 @@ TEST_F(InstallerScenario, UpdatesAndUninstallsWhileTheLauncherWaitsKeepingThePla
   EXPECT_EQ(code, 0u) << "the other game's launcher";
 }
 
-// An installation without a list of what it holds, as installers made before the list left: its
-// own uninstaller knows, and the update has it remove the older version's files first.
-TEST_F(InstallerScenario, UpdateOverAnInstallationWithoutAListLeavesNoOlderFile) {
-  const std::wstring folder = Folder(L"Wgame Demo");
-  ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + folder), 0u) << "1.0";
-  ASSERT_TRUE(DeleteFileW((folder + L"\\installed-files.txt").c_str()));
-  ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 0u) << "2.0";
-  EXPECT_FALSE(Exists(folder + L"\\extras")) << "1.0's extras\\intro.txt outlived the update";
-  EXPECT_TRUE(Exists(folder + L"\\installed-files.txt"));
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"2.0");
-  EXPECT_EQ(Entries(StartMenu()).size(), 2u);
-  EXPECT_TRUE(Exists(DesktopLink()));
+// Installations made by installers before this record's proof: one with the entries alone (what
+// every player of the earlier installer has), still read, its entries as strictly; and one with no
+// list at all, whose own uninstaller knows what it holds. Either way the update removes the older
+// version's files first.
+TEST_F(InstallerScenario, UpdateOverAnOlderInstallationLeavesNoOlderFile) {
+  const struct {
+    std::wstring what;  // and the folder's name
+    std::function<void(const std::wstring& record)> makeOlder;
+  } rows[] = {
+      {L"the entries alone",
+       [](const std::wstring& record) {
+         const std::string bytes = ReadFileText(record);
+         const std::string header = Utf16Bytes(L"#installed-files:2\r\n");
+         const std::size_t end = bytes.rfind(Utf16Bytes(L"#end:"));
+         ASSERT_EQ(bytes.compare(2, header.size(), header), 0);
+         ASSERT_NE(end, std::string::npos);
+         WriteFileText(
+             record, bytes.substr(0, 2) + bytes.substr(2 + header.size(), end - 2 - header.size()));
+       }},
+      {L"no list", [](const std::wstring& record) { ASSERT_TRUE(DeleteFileW(record.c_str())); }},
+  };
+  for (const auto& row : rows) {
+    RemoveInstallation();
+    const std::string what = Utf8(row.what);
+    const std::wstring folder = Folder(row.what);
+    ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + folder), 0u) << "1.0, " << what;
+    row.makeOlder(folder + L"\\installed-files.txt");
+    ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 0u) << "2.0, " << what;
+    EXPECT_FALSE(Exists(folder + L"\\extras")) << "1.0's extras outlived the update, " << what;
+    EXPECT_TRUE(Exists(folder + L"\\installed-files.txt")) << what;
+    EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"2.0") << what;
+    EXPECT_EQ(Entries(StartMenu()).size(), 2u) << what;
+    EXPECT_TRUE(Exists(DesktopLink())) << what;
+  }
 }
 
 // The record is the player's to change (a mod tool, a sync client, an editor, a crash while it was

@@ -102,7 +102,8 @@ DWORD MissingError(const LaunchText& fullPath) {
 
 DWORD Attributes(const FileEntry& entry) {
   return (entry.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE) |
-         (entry.reparsePoint ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
+         (entry.reparsePoint ? FILE_ATTRIBUTE_REPARSE_POINT : 0) |
+         (entry.readOnly ? FILE_ATTRIBUTE_READONLY : 0);
 }
 
 void FillFound(const LaunchText& name, const FileEntry& entry, WIN32_FIND_DATAW* found) {
@@ -514,9 +515,16 @@ BOOL WINAPI FlushFileBuffers(HANDLE file) {
 BOOL WINAPI DeleteFileW(LPCWSTR fileName) {
   FileEntry* entry = fake::Existing(fake::Text(fileName));
   if (entry == nullptr) return FALSE;
-  if (entry->directory || entry->running) return fake::Fail(ERROR_ACCESS_DENIED);
+  if (entry->directory || entry->running || entry->readOnly) return fake::Fail(ERROR_ACCESS_DENIED);
   if (entry->heldOpen) return fake::Fail(ERROR_SHARING_VIOLATION);
   machine->files.erase(machine->FullPath(fake::Text(fileName)));
+  return TRUE;
+}
+
+BOOL WINAPI SetFileAttributesW(LPCWSTR fileName, DWORD attributes) {
+  FileEntry* entry = fake::Existing(fake::Text(fileName));
+  if (entry == nullptr) return FALSE;
+  entry->readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   return TRUE;
 }
 

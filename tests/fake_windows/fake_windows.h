@@ -58,6 +58,7 @@ struct FileEntry {
   bool heldOpen = false;      // open elsewhere without sharing: not deleted, renamed or opened
   bool reparsePoint = false;  // a junction or link: what is behind it lies elsewhere
   bool writeFails = false;    // a write to it fails (a full disk)
+  bool readOnly = false;      // not deleted until the attribute is taken off
 };
 
 // A folder's listing (FindFirstFileW of "folder\\*"), names taken when it began.
