@@ -205,19 +205,17 @@ if(ARCH STREQUAL "i686")
   # The installer's own plug-in, which it unpacks and loads as it does NSIS's: the floor, and the
   # functions its script calls, read from the file.
   launcher_add_test(build.installer-plugin-installation
-    COMMAND ${check} --plugin Lock,PrepareUpdate,RemoveShortcuts,SameFolder,Uninstall,WriteRecord
+    COMMAND ${check} --plugin EndPrograms,FinishUninstall,Lock,PrepareUpdate,ProcessId,RemoveShortcuts,RunningPrograms,SameFolder,Uninstall,WriteRecord
             ${SHIPPED_PLUGIN})
-  # The plugins the installer unpacks and loads while it runs (its System calls, the finish page's
-  # UserInfo), from the folder makensis takes them from.
+  # The NSIS plugin the installer unpacks and loads while it runs (the finish page's UserInfo),
+  # from the folder makensis takes it from.
   execute_process(COMMAND ${LAUNCHER_MAKENSIS} -HDRINFO OUTPUT_VARIABLE nsis_info ERROR_QUIET)
   set(nsis_dir "makensis -HDRINFO named no NSISDIR")
   if(nsis_info MATCHES "NSISDIR=([^,\r\n]+)")
     set(nsis_dir ${CMAKE_MATCH_1})
   endif()
-  foreach(plugin System UserInfo)
-    launcher_add_test(build.installer-plugin-${plugin}
-      COMMAND ${check} --installer ${nsis_dir}/Plugins/x86-unicode/${plugin}.dll)
-  endforeach()
+  launcher_add_test(build.installer-plugin-UserInfo
+    COMMAND ${check} --installer ${nsis_dir}/Plugins/x86-unicode/UserInfo.dll)
   launcher_add_test(build.reference-executable
     COMMAND ${check} --imports-only ${CMAKE_BINARY_DIR}/reference.exe)
   add_executable(newer_import tests/newer_import.cpp)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/services.h"
 #include "platform/text.h"
 
 namespace {
@@ -132,6 +133,91 @@ bool ReadWholeFile(const LaunchText& path, std::vector<BYTE>& bytes) {
   return read;
 }
 
+using QueryImageFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, DWORD*);
+using ModuleFileFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+
+LaunchText LongForm(const LaunchText& path) {
+  LaunchText buffer(MAX_PATH, u'\0');
+  const DWORD length = GetLongPathNameW(Wide(path), WideBuffer(buffer), MAX_PATH);
+  LaunchText form = length != 0 && length < MAX_PATH ? buffer.substr(0, length) : path;
+  while (form.size() > 3 && form.back() == u'\\') form.pop_back();
+  return FoldLowerSystem(form);
+}
+
+// The full image path of process `id`, "" when this Windows will not tell it. From Vista on with
+// PROCESS_QUERY_LIMITED_INFORMATION alone, which is granted even for an elevated process; before,
+// through psapi with the rights it needs. Both bound by name: Windows 2000 has neither in kernel32.
+LaunchText ImageOf(DWORD id) {
+  WCHAR path[MAX_PATH];
+  DWORD size = MAX_PATH;
+  const HMODULE kernel32 = GetModuleHandleW(Wide(u"kernel32.dll"));
+  const auto query = kernel32 == nullptr
+                         ? nullptr
+                         : BindByName<QueryImageFn>(kernel32, "QueryFullProcessImageNameW");
+  if (query != nullptr) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (process == nullptr) return LaunchText();
+    const BOOL read = query(process, 0, path, &size);
+    CloseHandle(process);
+    return read ? TextUpToZero(path, size) : LaunchText();
+  }
+  const HMODULE psapi = LoadSystemLibrary(u"psapi.dll");
+  if (psapi == nullptr) return LaunchText();
+  const auto moduleFile = BindByName<ModuleFileFn>(psapi, "GetModuleFileNameExW");
+  const HANDLE process = moduleFile == nullptr
+                             ? nullptr
+                             : OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+  LaunchText image;
+  if (process != nullptr) {
+    const DWORD length = moduleFile(process, nullptr, path, MAX_PATH);
+    if (length != 0 && length < MAX_PATH) image = TextUpToZero(path, length);
+    CloseHandle(process);
+  }
+  FreeLibrary(psapi);
+  return image;
+}
+
+// The installed name of a set-aside file "<n>-<name>".
+LaunchText SetAsideName(const LaunchText& leaf) {
+  const std::size_t dash = leaf.find(u'-');
+  return dash == LaunchText::npos ? leaf : leaf.substr(dash + 1);
+}
+
+struct WindowsOf {
+  const std::vector<InstalledProgram>* programs;
+  bool posted;
+};
+
+BOOL WINAPI AskToClose(HWND window, LPARAM parameter) {
+  auto* of = reinterpret_cast<WindowsOf*>(parameter);
+  DWORD id = 0;
+  GetWindowThreadProcessId(window, &id);
+  for (const InstalledProgram& program : *of->programs) {
+    if (program.processId == id && IsWindowVisible(window)) {
+      PostMessageW(window, WM_CLOSE, 0, 0);
+      of->posted = true;
+    }
+  }
+  return TRUE;
+}
+
+// The entry's InstallLocation, "" when it has none.
+LaunchText EntryLocation(const LaunchText& game) {
+  const LaunchText key = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + game;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(key), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+    return LaunchText();
+  }
+  WCHAR value[MAX_PATH] = {};
+  DWORD type = 0;
+  DWORD bytes = sizeof value;
+  const LSTATUS read = RegQueryValueExW(opened, Wide(u"InstallLocation"), nullptr, &type,
+                                        reinterpret_cast<BYTE*>(value), &bytes);
+  RegCloseKey(opened);
+  if (read != ERROR_SUCCESS || type != REG_SZ) return LaunchText();
+  return TextUpToZero(value, bytes / sizeof(WCHAR));
+}
+
 }  // namespace
 
 RemovalPlan PlanUpdate(const Record& old, const std::vector<LaunchText>& own) {
@@ -258,4 +344,92 @@ bool TakeInstallerLock(const LaunchText& game) {
   const DWORD error = GetLastError();
   if (lock == nullptr) return error != ERROR_ACCESS_DENIED;  // held by another user's installer
   return error != ERROR_ALREADY_EXISTS;
+}
+
+std::vector<InstalledProgram> RunningPrograms(const LaunchText& folder,
+                                              const std::vector<LaunchText>& files) {
+  const LaunchText root = LongForm(folder) + u"\\";
+  const LaunchText setAside = root + FoldLowerAscii(kSetAsideName) + u"\\";
+  std::vector<InstalledProgram> programs;
+  const HANDLE snapshot = ToolhelpCreateSnapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == nullptr || snapshot == INVALID_HANDLE_VALUE) return programs;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ToolhelpProcessFirst(snapshot, &entry); more;
+       more = ToolhelpProcessNext(snapshot, &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId()) continue;
+    const LaunchText image = ImageOf(entry.th32ProcessID);
+    if (image.empty()) continue;
+    const LaunchText path = LongForm(image);
+    if (path.compare(0, root.size(), root) != 0) continue;
+    const LaunchText below = path.substr(root.size());
+    if (path.compare(0, setAside.size(), setAside) == 0 &&
+        path.find(u'\\', setAside.size()) == LaunchText::npos) {
+      programs.push_back({entry.th32ProcessID, SetAsideName(image.substr(image.rfind(u'\\') + 1))});
+    } else {
+      const LaunchText folded = FoldLowerSystem(below);
+      for (const LaunchText& file : files) {
+        if (FoldLowerSystem(file) == folded) {
+          programs.push_back({entry.th32ProcessID, file.substr(file.rfind(u'\\') + 1)});
+          break;
+        }
+      }
+    }
+  }
+  CloseHandle(snapshot);
+  return programs;
+}
+
+std::vector<LaunchText> EndPrograms(const std::vector<InstalledProgram>& programs, DWORD graceMs) {
+  std::vector<HANDLE> handles;
+  std::vector<LaunchText> refused;
+  for (const InstalledProgram& program : programs) {
+    const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, program.processId);
+    if (process == nullptr && GetLastError() != ERROR_INVALID_PARAMETER) {
+      refused.push_back(program.name);  // ERROR_INVALID_PARAMETER: it has ended meanwhile
+    }
+    handles.push_back(process);
+  }
+  std::vector<LaunchText> stayed;
+  if (refused.empty()) {
+    WindowsOf windows{&programs, false};
+    EnumWindows(&AskToClose, reinterpret_cast<LPARAM>(&windows));
+    // One wait in all, for every program asked to close: each gets what is left of it.
+    const DWORD deadline = GetTickCount() + graceMs;
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+      if (handles[i] == nullptr) continue;
+      const auto left = static_cast<LONG>(deadline - GetTickCount());
+      if (windows.posted && left > 0) WaitForSingleObject(handles[i], static_cast<DWORD>(left));
+      if (WaitForSingleObject(handles[i], 0) == WAIT_OBJECT_0) continue;
+      TerminateProcess(handles[i], 1);
+      if (WaitForSingleObject(handles[i], 10000) != WAIT_OBJECT_0)
+        stayed.push_back(programs[i].name);
+    }
+  }
+  for (HANDLE process : handles) {
+    if (process != nullptr) CloseHandle(process);
+  }
+  return refused.empty() ? stayed : refused;
+}
+
+bool FinishUninstall(DWORD uninstaller, const LaunchText& folder, const LaunchText& game) {
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, uninstaller);
+  if (process != nullptr) {
+    WaitForSingleObject(process, INFINITE);
+    CloseHandle(process);
+  }
+  if (GetFileAttributesW(Wide(folder + u"\\" + kRecordName)) != INVALID_FILE_ATTRIBUTES ||
+      SameFolder(EntryLocation(game), folder)) {
+    return false;  // installed again meanwhile: its uninstall.exe is the new installation's
+  }
+  const LaunchText uninstall = folder + u"\\" + kUninstaller;
+  // The file may stay mapped a moment after its process has ended.
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (DeleteFileW(Wide(uninstall)) || IsMissing(GetLastError())) {
+      RemoveDirectoryW(Wide(folder));
+      return true;
+    }
+    Sleep(200);
+  }
+  return false;
 }

@@ -56,6 +56,33 @@ bool SameFolder(const LaunchText& a, const LaunchText& b);
 // Returns those that stay.
 std::vector<LaunchText> RemoveShortcuts(const LaunchText& list);
 
+// A running program of this installation: its process, and the name of the installed file it runs
+// from (a set-aside copy "1-launcher.exe" is told as "launcher.exe").
+struct InstalledProgram {
+  DWORD processId;
+  LaunchText name;
+};
+
+// The running processes whose image is one of `files` (entries of `folder`, as a removal plan has
+// them) or a file set aside in the folder's replaced-while-running; never this process. Another
+// program under the same folder is not the installation's. Images are compared in their long
+// forms, case folded; a process whose image cannot be read is not counted.
+std::vector<InstalledProgram> RunningPrograms(const LaunchText& folder,
+                                              const std::vector<LaunchText>& files);
+
+// Ends `programs`: first all of them are opened for ending, and when any cannot be (one that runs
+// elevated), nothing is ended and their names come back. Otherwise each is asked to close
+// (WM_CLOSE to its visible top-level windows; never WM_QUIT, on which the launcher would open the
+// game), one wait of up to `graceMs` lets them, and what still runs is ended. Returns the names of
+// those still running after that.
+std::vector<LaunchText> EndPrograms(const std::vector<InstalledProgram>& programs, DWORD graceMs);
+
+// Finishes an uninstall that ran in place (it cannot delete its own file): waits for its process
+// `uninstaller` to end, however long its last page stays open, then deletes `folder`'s
+// uninstall.exe and the folder when empty. Not when an install came back meanwhile: the record is
+// there again, or the entry of `game` names the folder. True when uninstall.exe is gone.
+bool FinishUninstall(DWORD uninstaller, const LaunchText& folder, const LaunchText& game);
+
 // Takes the lock of the game `game` for this process, for as long as it runs: false when another
 // installer or uninstaller of the game holds it.
 bool TakeInstallerLock(const LaunchText& game);

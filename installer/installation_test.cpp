@@ -1,5 +1,7 @@
 #include "installer/installation.h"
 
+#include <functional>
+
 #include "tests/fake_windows/fake_test.h"
 
 namespace {
@@ -188,4 +190,117 @@ TEST_F(Installation, OneInstallerOfAGameAtATime) {
   EXPECT_TRUE(TakeInstallerLock(u"Another Game"));
 }
 
+using Programs = Installation;
+
+TEST_F(Programs, AreTheOnesWhoseImageIsAnInstalledOrSetAsideFile) {
+  const Entries files = {u"launcher.exe", u"launcher-report.exe", u"fscommand\\wgame.exe"};
+  const struct {
+    LaunchText path;
+    LaunchText vista, older;  // the installed name it is told by, "" when not the installation's
+  } rows[] = {
+      {kGame + u"\\launcher.exe", u"launcher.exe", u"launcher.exe"},
+      {u"c:\\games\\WGAME DEMO\\FSCOMMAND\\WGAME.EXE", u"wgame.exe", u"wgame.exe"},
+      {u"C:\\GAMES~1\\WGAMED~1\\LAUNCH~1.EXE", u"launcher.exe", u"launcher.exe"},
+      {kGame + u"\\replaced-while-running\\2-launcher.exe", u"launcher.exe", u"launcher.exe"},
+      {kGame + u" 2\\launcher.exe", u"", u""},        // a sibling whose name starts alike
+      {u"C:\\Games\\Wgame\\launcher.exe", u"", u""},  // a shorter folder name
+      {kGame + u"\\Other\\launcher.exe", u"", u""},   // another game below this folder
+      {kGame + u"\\saves\\editor.exe", u"", u""},     // the player's own program
+      {kGame + u"\\replaced-while-running\\x\\a.exe", u"", u""},
+      {kGame + u"\\uninstall.exe", u"", u""},  // not a file of the plan
+  };
+  for (bool vista : {true, false}) {
+    FreshMachine();
+    if (!vista) machine.missingExports.insert("QueryFullProcessImageNameW");
+    machine.longNames[u"C:\\GAMES~1\\WGAMED~1\\LAUNCH~1.EXE"] = kGame + u"\\launcher.exe";
+    Entries expected;
+    for (const auto& row : rows) {
+      machine.AddFile(row.path);  // GetLongPathNameW answers only for what exists
+      machine.AddProgram(row.path);
+      const LaunchText name = vista ? row.vista : row.older;
+      if (!name.empty()) expected.push_back(name);
+    }
+    // Elevated: its image only from Vista's limited query. Another user's: not to be opened.
+    machine.AddProgram(kGame + u"\\launcher-report.exe");
+    machine.processes.back().elevated = true;
+    if (vista) expected.push_back(u"launcher-report.exe");
+    machine.AddProgram(kGame + u"\\launcher.exe");
+    machine.processes.back().mayOpen = false;
+    machine.ownPid = machine.AddProgram(kGame + u"\\launcher.exe");  // the caller itself
+
+    Entries found;
+    for (const InstalledProgram& program : RunningPrograms(kGame, files)) {
+      found.push_back(program.name);
+    }
+    EXPECT_EQ(found, expected) << (vista ? "Vista on" : "before Vista");
+    EXPECT_EQ(machine.openProcesses.size(), 0u) << "a process handle left open";
+    EXPECT_EQ(machine.librariesLoaded, 0);
+  }
+}
+
+TEST_F(Programs, AreAskedToCloseOnceThenEndedAndAnElevatedOneStopsItAll) {
+  const DWORD launcher = machine.AddProgram(kGame + u"\\launcher.exe");  // no window: never asked
+  const DWORD companion = machine.AddProgram(kGame + u"\\fscommand\\wgame.exe");
+  machine.FindProcess(companion)->window = true;
+  machine.FindProcess(companion)->closesAfter = 2000;
+  const DWORD stubborn = machine.AddProgram(kGame + u"\\launcher-report.exe");
+  machine.FindProcess(stubborn)->window = true;
+  const DWORD gone = machine.AddProgram(kGame + u"\\old.exe", 1);
+  machine.now = 10;
+  const std::vector<InstalledProgram> programs = {{launcher, u"launcher.exe"},
+                                                  {companion, u"wgame.exe"},
+                                                  {stubborn, u"launcher-report.exe"},
+                                                  {gone, u"old.exe"}};
+
+  machine.AddProgram(kGame + u"\\elevated.exe");
+  machine.processes.back().elevated = true;
+  std::vector<InstalledProgram> withElevated = programs;
+  withElevated.push_back({machine.processes.back().pid, u"elevated.exe"});
+  EXPECT_EQ(EndPrograms(withElevated, 5000), Entries{u"elevated.exe"});
+  EXPECT_TRUE(machine.postedToWindows.empty()) << "asked to close before knowing all can end";
+  EXPECT_EQ(fake::Running().size(), 4u) << "ended before knowing all can end";
+
+  EXPECT_EQ(EndPrograms(programs, 5000), Entries{});
+  const std::vector<std::pair<DWORD, UINT>> asked = {{companion, WM_CLOSE}, {stubborn, WM_CLOSE}};
+  EXPECT_EQ(machine.postedToWindows, asked) << "WM_CLOSE to the windows only, never WM_QUIT";
+  EXPECT_EQ(machine.FindProcess(companion)->end, 2010u) << "closed by itself";
+  EXPECT_EQ(machine.FindProcess(stubborn)->end, 5010u) << "ended after the one wait";
+  EXPECT_EQ(machine.FindProcess(launcher)->end, 5010u);
+  EXPECT_EQ(machine.now, 5010u) << "one wait of five seconds in all";
+  EXPECT_EQ(machine.openProcesses.size(), 0u);
+}
+
+TEST_F(Installation, UninstallFinishesWheneverItsLastPageIsClosedUnlessInstalledAgain) {
+  const LaunchText entry = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Wgame Demo";
+  const struct {
+    const char* what;
+    std::function<void()> meanwhile;  // while the last page is open
+    bool finished;
+  } rows[] = {
+      {"nothing", [] {}, true},
+      {"installed again", [&] { Add(u"installed-files.txt"); }, false},
+      {"the entry names the folder again",
+       [&] { machine.SetText(HKEY_CURRENT_USER, entry, u"InstallLocation", kGame + u"\\"); },
+       false},
+      {"another copy's entry",
+       [&] { machine.SetText(HKEY_CURRENT_USER, entry, u"InstallLocation", kGame + u" 2"); }, true},
+  };
+  for (const auto& row : rows) {
+    FreshMachine();
+    Add(u"uninstall.exe");
+    const DWORD uninstaller = machine.AddProgram(kGame + u"\\uninstall.exe", 45u * 60 * 1000);
+    row.meanwhile();
+    EXPECT_EQ(FinishUninstall(uninstaller, kGame, u"Wgame Demo"), row.finished) << row.what;
+    EXPECT_EQ(machine.now, 45u * 60 * 1000) << row.what << ": did not wait for the uninstaller";
+    EXPECT_EQ(machine.files.count(kGame + u"\\uninstall.exe"), row.finished ? 0u : 1u) << row.what;
+    EXPECT_EQ(machine.files.count(kGame), row.finished ? 0u : 1u) << row.what;
+  }
+  // Ended before the finish began, with the player's saves in the folder.
+  FreshMachine();
+  Add(u"uninstall.exe");
+  Add(u"saves\\slot1.sav");
+  EXPECT_TRUE(
+      FinishUninstall(machine.AddProgram(kGame + u"\\uninstall.exe", 0), kGame, u"Wgame Demo"));
+  EXPECT_EQ(Below(), (Entries{u"saves", u"saves\\slot1.sav"}));
+}
 }  // namespace

@@ -8,6 +8,10 @@
 //   WriteRecord FOLDER LIST     -> "ok" | "error"
 //   Uninstall FOLDER LIST       -> state, then the files that stayed
 //   RemoveShortcuts PATHS       -> the shortcuts that stayed
+//   RunningPrograms FOLDER LIST -> the installation's programs that run, by installed name
+//   EndPrograms FOLDER LIST     -> those that could not be ended ("" when all were)
+//   FinishUninstall PID FOLDER GAME -> "1" when uninstall.exe is gone, else "0"
+//   ProcessId                   -> this process's id
 //
 // LIST is this version's own list (the build's, unpacked beside the plug-in). A state is "trusted",
 // "legacy", "untrusted" or "missing" (the installation's record), or "nolist" when LIST could not
@@ -84,6 +88,35 @@ void Append(std::vector<LaunchText>& to, const std::vector<LaunchText>& more) {
   to.insert(to.end(), more.begin(), more.end());
 }
 
+LaunchText Decimal(DWORD value) {
+  LaunchText text;
+  do {
+    text.insert(text.begin(), static_cast<char16_t>(u'0' + value % 10));
+    value /= 10;
+  } while (value != 0);
+  return text;
+}
+
+DWORD ParseDecimal(const LaunchText& text) {
+  DWORD value = 0;
+  for (char16_t unit : text) {
+    if (unit < u'0' || unit > u'9') return 0;
+    value = value * 10 + static_cast<DWORD>(unit - u'0');
+  }
+  return value;
+}
+
+// The installation's programs that run: of the files its record names and this version's own.
+// False when the own list cannot be read.
+bool ProgramsOf(Stack& stack, std::vector<InstalledProgram>& programs) {
+  const LaunchText folder = stack.Pop();
+  const LaunchText list = stack.Pop();
+  std::vector<LaunchText> own;
+  if (!ReadOwnList(list, folder, own)) return false;
+  programs = RunningPrograms(folder, PlanUninstall(ReadRecord(folder), own).files);
+  return true;
+}
+
 }  // namespace
 
 #define NSIS_FUNCTION(name)                           \
@@ -156,4 +189,38 @@ NSIS_FUNCTION(Uninstall) {
 NSIS_FUNCTION(RemoveShortcuts) {
   Stack stack(top, stringSize);
   stack.Push(Joined(u"", RemoveShortcuts(stack.Pop())));
+}
+
+NSIS_FUNCTION(RunningPrograms) {
+  Stack stack(top, stringSize);
+  std::vector<InstalledProgram> programs;
+  ProgramsOf(stack, programs);
+  std::vector<LaunchText> names;
+  for (const InstalledProgram& program : programs) {
+    bool told = false;
+    for (const LaunchText& name : names) told = told || name == program.name;
+    if (!told) names.push_back(program.name);
+  }
+  stack.Push(Joined(u"", names));
+}
+
+// Five seconds for the programs with a window to close themselves, as Windows gives a program it
+// restarts.
+NSIS_FUNCTION(EndPrograms) {
+  Stack stack(top, stringSize);
+  std::vector<InstalledProgram> programs;
+  ProgramsOf(stack, programs);
+  stack.Push(Joined(u"", EndPrograms(programs, 5000)));
+}
+
+NSIS_FUNCTION(FinishUninstall) {
+  Stack stack(top, stringSize);
+  const DWORD uninstaller = ParseDecimal(stack.Pop());
+  const LaunchText folder = stack.Pop();
+  const LaunchText game = stack.Pop();
+  stack.Push(FinishUninstall(uninstaller, folder, game) ? u"1" : u"0");
+}
+
+NSIS_FUNCTION(ProcessId) {
+  Stack(top, stringSize).Push(Decimal(GetCurrentProcessId()));
 }

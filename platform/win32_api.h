@@ -145,6 +145,15 @@ using FARPROC = INT_PTR(WINAPI*)();
 #define WM_MOUSEHWHEEL 0x020E
 
 #define TH32CS_SNAPPROCESS 0x00000002
+#define SYNCHRONIZE 0x00100000L
+#define PROCESS_TERMINATE 0x0001
+#define PROCESS_VM_READ 0x0010
+#define PROCESS_QUERY_INFORMATION 0x0400
+#define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 258L
+#define WM_CLOSE 0x0010
 
 #define CF_UNICODETEXT 13
 #define GMEM_MOVEABLE 0x0002
@@ -268,7 +277,11 @@ UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL WINAPI CloseHandle(HANDLE object);
 DWORD WINAPI GetCurrentProcessId();
+HANDLE WINAPI OpenProcess(DWORD access, BOOL inherit, DWORD processId);
+BOOL WINAPI TerminateProcess(HANDLE process, UINT exitCode);
+DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
 void WINAPI Sleep(DWORD milliseconds);
+DWORD WINAPI GetTickCount();
 [[noreturn]] void WINAPI ExitProcess(UINT exitCode);
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
 LPVOID WINAPI GlobalLock(HGLOBAL memory);
@@ -291,6 +304,11 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
                             int x, int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID parameter);
 BOOL WINAPI DestroyWindow(HWND window);
+using WNDENUMPROC = BOOL(WINAPI*)(HWND, LPARAM);
+BOOL WINAPI EnumWindows(WNDENUMPROC callback, LPARAM parameter);
+DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId);
+BOOL WINAPI IsWindowVisible(HWND window);
+BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI OpenClipboard(HWND owner);
 BOOL WINAPI EmptyClipboard();
 HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory);

@@ -465,4 +465,25 @@ TEST_F(InstallerScenario, ForeignUninstallerIsNeverRunAndASecondCopyKeepsItsEntr
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
 }
 
+// A player who installs into a folder shared with other games: only the programs whose files this
+// installation installed are its own to end.
+TEST_F(InstallerScenario, AnotherGameBelowASharedFolderKeepsRunningThroughAnUpdateAndAnUninstall) {
+  const std::wstring games = Folder(L"Games");
+  ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + games), 0u) << "1.0";
+  const std::wstring other = games + L"\\Other\\game.exe";
+  AddStandin(other, 180000);
+  const HANDLE otherGame = StartIn(other, games + L"\\Other");
+  ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 0u) << "2.0";
+  EXPECT_TRUE(StillRunning(otherGame)) << "another game's program was ended by the update";
+
+  const std::wstring companion = games + L"\\fscommand\\wgame.exe";
+  WriteFileText(companion + L".cfg", "life=180000\r\n");
+  const HANDLE ours = StartIn(companion, games + L"\\fscommand");
+  EXPECT_EQ(Uninstall(), 0u);
+  EXPECT_EQ(WaitForSingleObject(ours, 0), WAIT_OBJECT_0) << "the game's companion still runs";
+  EXPECT_TRUE(StillRunning(otherGame)) << "another game's program was ended by the uninstall";
+  EXPECT_TRUE(Exists(other));
+  EXPECT_FALSE(Exists(companion));
+}
+
 }  // namespace

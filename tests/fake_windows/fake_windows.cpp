@@ -247,6 +247,19 @@ DWORD Machine::AddProcess(const LaunchText& image, Time lifetime) {
   return pid;
 }
 
+DWORD Machine::AddProgram(const LaunchText& path, Time lifetime) {
+  const DWORD pid = AddProcess(path.substr(path.rfind(u'\\') + 1), lifetime);
+  processes.back().path = path;
+  return pid;
+}
+
+Process* Machine::FindProcess(DWORD pid) {
+  for (Process& process : processes) {
+    if (process.pid == pid) return &process;
+  }
+  return nullptr;
+}
+
 DWORD Machine::AddOtherUsersProcess(const LaunchText& image, DWORD session) {
   const DWORD pid = AddProcess(image);
   processes.back().session = session;
@@ -779,8 +792,43 @@ UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size) {
 
 // Only the system folder's shlwapi.dll, by its full path: a load by bare name would search the
 // game's folder too.
+HMODULE const kPsapi = reinterpret_cast<HMODULE>(0x7ab00000);
+
+// A process's full image path, for a handle with the rights `needed`.
+BOOL ImagePathOf(HANDLE process, DWORD needed, LPWSTR buffer, DWORD& size) {
+  const auto it = machine->openProcesses.find(process);
+  if (it == machine->openProcesses.end() || (it->second.second & needed) != needed) {
+    return fake::Fail(ERROR_ACCESS_DENIED);
+  }
+  const LaunchText path = machine->FindProcess(it->second.first)->path;
+  if (path.size() >= size) return fake::Fail(ERROR_INSUFFICIENT_BUFFER);
+  std::copy(path.begin(), path.end(), buffer);
+  buffer[path.size()] = 0;
+  size = static_cast<DWORD>(path.size());
+  return TRUE;
+}
+
+BOOL WINAPI FakeQueryFullProcessImageNameW(HANDLE process, DWORD /*flags*/, LPWSTR buffer,
+                                           DWORD* size) {
+  const DWORD limited = PROCESS_QUERY_LIMITED_INFORMATION;
+  const auto it = machine->openProcesses.find(process);
+  const DWORD full = PROCESS_QUERY_INFORMATION;  // implies the limited right
+  const DWORD needed =
+      it != machine->openProcesses.end() && (it->second.second & full) ? full : limited;
+  return ImagePathOf(process, needed, buffer, *size);
+}
+
+DWORD WINAPI FakeGetModuleFileNameExW(HANDLE process, HMODULE /*module*/, LPWSTR buffer,
+                                      DWORD size) {
+  return ImagePathOf(process, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, buffer, size) ? size : 0;
+}
+
 HMODULE WINAPI LoadLibraryW(LPCWSTR fileName) {
   const LaunchText name = fake::Text(fileName);
+  if (SameName(name, machine->systemDirectory + u"\\psapi.dll")) {
+    ++machine->librariesLoaded;
+    return kPsapi;
+  }
   if (!SameName(name, machine->systemDirectory + u"\\shlwapi.dll")) {
     ADD_FAILURE() << "LoadLibraryW of " << fake::Narrow(name);
     machine->lastError = 126;  // ERROR_MOD_NOT_FOUND
@@ -795,7 +843,7 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR fileName) {
 }
 
 BOOL WINAPI FreeLibrary(HMODULE module) {
-  if (module != kShlwapi || machine->librariesLoaded == 0) {
+  if ((module != kShlwapi && module != kPsapi) || machine->librariesLoaded == 0) {
     ADD_FAILURE() << "FreeLibrary of a module that was not loaded";
     return FALSE;
   }
@@ -811,6 +859,11 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
     ADD_FAILURE() << "GetProcAddress of a shlwapi function the fake does not have: " << name;
     return nullptr;
   }
+  if (module == kPsapi) {
+    if (name == "GetModuleFileNameExW") return AsFarProc(&FakeGetModuleFileNameExW);
+    ADD_FAILURE() << "GetProcAddress of a psapi function the fake does not have: " << name;
+    return nullptr;
+  }
   if (module == kNtdll) {
     if (name == "NtQuerySystemInformation") return AsFarProc(&FakeNtQuerySystemInformation);
     ADD_FAILURE() << "GetProcAddress of an ntdll function the fake does not have: " << name;
@@ -823,8 +876,86 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
   if (name == "Process32NextW") return AsFarProc(&FakeProcess32NextW);
   if (name == "SetDefaultDllDirectories") return AsFarProc(&FakeSetDefaultDllDirectories);
   if (name == "SetDllDirectoryW") return AsFarProc(&FakeSetDllDirectoryW);
+  if (name == "QueryFullProcessImageNameW") return AsFarProc(&FakeQueryFullProcessImageNameW);
   ADD_FAILURE() << "GetProcAddress of a function the fake does not have: " << name;
   return nullptr;
+}
+
+HANDLE WINAPI OpenProcess(DWORD access, BOOL /*inherit*/, DWORD processId) {
+  fake::Process* process = machine->FindProcess(processId);
+  if (process == nullptr || !fake::Alive(*process)) {
+    machine->lastError = ERROR_INVALID_PARAMETER;
+    return nullptr;
+  }
+  const DWORD limited = PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE;
+  if (!process->mayOpen || (process->elevated && (access & ~limited) != 0)) {
+    machine->lastError = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  const HANDLE handle = machine->NewHandle();
+  machine->openProcesses[handle] = {processId, access};
+  return handle;
+}
+
+BOOL WINAPI TerminateProcess(HANDLE process, UINT /*exitCode*/) {
+  const auto it = machine->openProcesses.find(process);
+  if (it == machine->openProcesses.end() || !(it->second.second & PROCESS_TERMINATE)) {
+    return fake::Fail(it == machine->openProcesses.end() ? ERROR_INVALID_HANDLE
+                                                         : ERROR_ACCESS_DENIED);
+  }
+  fake::Process* ended = machine->FindProcess(it->second.first);
+  ended->end = std::min(ended->end, machine->now);
+  return TRUE;
+}
+
+// Waits on the virtual clock: the time moves on to the process's end, or by the time-out.
+DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+  const auto it = machine->openProcesses.find(object);
+  if (it == machine->openProcesses.end() || !(it->second.second & SYNCHRONIZE)) {
+    ADD_FAILURE() << "WaitForSingleObject on a handle the fake cannot wait on";
+    return 0xFFFFFFFF;  // WAIT_FAILED
+  }
+  const fake::Time end = machine->FindProcess(it->second.first)->end;
+  if (end <= machine->now) return WAIT_OBJECT_0;
+  if (milliseconds == INFINITE || end - machine->now <= milliseconds) {
+    if (end == fake::kForever) throw fake::Runaway();
+    machine->now = end;
+    return WAIT_OBJECT_0;
+  }
+  machine->now += milliseconds;
+  return WAIT_TIMEOUT;
+}
+
+BOOL WINAPI EnumWindows(WNDENUMPROC callback, LPARAM parameter) {
+  std::vector<DWORD> owners;
+  for (const fake::Process& process : machine->processes) {
+    if (process.window && fake::Alive(process)) owners.push_back(process.pid);
+  }
+  for (DWORD pid : owners) {
+    if (!callback(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0x10000u + pid)), parameter)) break;
+  }
+  return TRUE;
+}
+
+DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId) {
+  const auto pid = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window) - 0x10000u);
+  if (processId != nullptr) *processId = pid;
+  return pid + 1;  // its thread
+}
+
+BOOL WINAPI IsWindowVisible(HWND /*window*/) {
+  return TRUE;
+}
+
+BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  machine->postedToWindows.emplace_back(pid, message);
+  fake::Process* process = machine->FindProcess(pid);
+  if (process != nullptr && message == WM_CLOSE && process->closesAfter != fake::kForever) {
+    process->end = std::min(process->end, machine->now + process->closesAfter);
+  }
+  return TRUE;
 }
 
 BOOL WINAPI CloseHandle(HANDLE object) {
@@ -839,12 +970,17 @@ BOOL WINAPI CloseHandle(HANDLE object) {
   }
   if (machine->processHandles.erase(object) == 1) return TRUE;
   if (machine->openFiles.erase(object) == 1) return TRUE;
+  if (machine->openProcesses.erase(object) == 1) return TRUE;
   machine->lastError = ERROR_INVALID_HANDLE;
   return FALSE;
 }
 
 DWORD WINAPI GetCurrentProcessId() {
   return machine->ownPid;
+}
+
+DWORD WINAPI GetTickCount() {
+  return static_cast<DWORD>(machine->now);
 }
 
 void WINAPI Sleep(DWORD milliseconds) {

@@ -80,7 +80,11 @@ struct Process {
   Time start;
   Time end;  // exclusive; kForever for a process that outlives the scenario
   DWORD session = 1;
-  bool mayOpen = true;  // false: another user's, which ProcessIdToSessionId may not open
+  bool mayOpen = true;          // false: another user's, which ProcessIdToSessionId may not open
+  LaunchText path;              // the full image path, as the system gives it
+  bool elevated = false;        // opened only for PROCESS_QUERY_LIMITED_INFORMATION and SYNCHRONIZE
+  bool window = false;          // has a visible top-level window
+  Time closesAfter = kForever;  // ends this long after WM_CLOSE reaches its window
 };
 
 // What ShellExecuteExW does when asked to start a given file.
@@ -171,6 +175,11 @@ struct Machine {
   int entriesVisited = 0;  // process entries handed out by the enumeration
   int nullHandleCloses = 0;
   DWORD AddProcess(const LaunchText& image, Time lifetime = kForever);
+  // A process of the program at the full path `path` (its image name the last part).
+  DWORD AddProgram(const LaunchText& path, Time lifetime = kForever);
+  Process* FindProcess(DWORD pid);
+  std::map<HANDLE, std::pair<DWORD, DWORD>> openProcesses;  // OpenProcess: process id, rights
+  std::vector<std::pair<DWORD, UINT>> postedToWindows;      // PostMessageW: process id, message
   // Another user's process: in `session`, and not to be opened by the launcher.
   DWORD AddOtherUsersProcess(const LaunchText& image, DWORD session);
 
