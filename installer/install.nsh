@@ -1,15 +1,18 @@
 ; The install, and the update over an earlier one (included by installer.nsi).
 ;
 ; An installation keeps, in its folder, the record of what it installed (installed-files.txt,
-; written by the plug-in). Before an update writes its files, the plug-in removes what that record
-; names and this version's own files; it trusts a record only whole and plain throughout, and
-; without one it can trust it removes nothing but this version's own files, as anything else might
-; be the player's. Whatever the player added stays, and so do the folders that hold it.
+; written by the plug-in). An update is all or nothing: before it writes its files, the plug-in
+; moves aside (into the folder replaced-while-running, journaled) every file that record names and
+; every file of this version that is there, the record and uninstall.exe. Should any later step
+; fail, they come back and the game is as it was; once the new version is whole, the entry is
+; written, then the record, and what was set aside goes (what still runs, the next time). The
+; plug-in trusts a record only whole and plain throughout; without one it can trust it touches
+; nothing but this version's own files, as anything else might be the player's. Whatever the
+; player added stays, and so do the folders that hold it.
 ;
 ; The launcher usually runs while the game is updated: it waits for the browser, in which the
 ; player may well have downloaded the update. Windows lets a running program's file be renamed but
-; not written or deleted, so the plug-in renames such a file into the folder
-; replaced-while-running, where the next install or uninstall deletes it.
+; not written or deleted, which is what setting it aside does.
 
 Var Location  ; the folder this game's entry names, "" when it has none
 Var Record    ; what the installation's record was: trusted, legacy, untrusted, missing (nolist)
@@ -20,7 +23,7 @@ Function .onInit
 FunctionEnd
 
 ; Installs one file; one that could not be written is added to $Failed. What was there before is
-; already gone or set aside (PrepareUpdate).
+; already set aside (BeginUpdate).
 !macro INSTALL_FILE FOLDER NAME SOURCE
   SetOutPath "$INSTDIR${FOLDER}"
   ClearErrors
@@ -48,7 +51,7 @@ Function RunUninstallerFromBeforeRecords
   installation::SameFolder "$Location" "$INSTDIR"
   Pop $0
   ${If} $0 == 1
-    ; It leaves what runs, which PrepareUpdate has already set aside.
+    ; It leaves what runs, which BeginUpdate then sets aside with the rest.
     ExecWait "$\"$INSTDIR\uninstall.exe$\" /S /update _?=$INSTDIR"
   ${EndIf}
 FunctionEnd
@@ -57,7 +60,14 @@ Section "-Game" GameSection
   StrCpy $Failed ""
   SetOutPath "$INSTDIR"
   Call UnpackOwnList
-  installation::PrepareUpdate "$INSTDIR" "${OWN_LIST}"
+  Call StopIfFailed
+  installation::RecordState "$INSTDIR"
+  Pop $Record
+  Call RunUninstallerFromBeforeRecords
+
+  ; All or nothing: every file this update replaces or removes goes aside first (a running one
+  ; too), and comes back should any later step fail.
+  installation::BeginUpdate "$INSTDIR" "${OWN_LIST}"
   Pop $Record
   Pop $0
   ${If} $0 != ""
@@ -69,14 +79,6 @@ Section "-Game" GameSection
   Call StopIfFailed
   ${If} $Record == "untrusted"
     DetailPrint "The list of installed files was damaged: only this version's files were replaced."
-  ${EndIf}
-  Call RunUninstallerFromBeforeRecords
-
-  ; The record first: should an install stop half-way, the next one still knows what may be here.
-  installation::WriteRecord "$INSTDIR" "${OWN_LIST}"
-  Pop $0
-  ${If} $0 != "ok"
-    StrCpy $Failed "$Failed, $INSTDIR\installed-files.txt"
   ${EndIf}
 
   !insertmacro INSTALL_FILE "" "${LAUNCHER_FILE}" "${LAUNCHER_SOURCE}"
@@ -101,24 +103,43 @@ Section "-Game" GameSection
   !insertmacro EXPECT_MADE "${START_MENU}\${GAME_NAME} support report.lnk"
   !insertmacro EXPECT_MADE "$DESKTOP\${GAME_NAME}.lnk"
 
-  ; The entry in Installed apps, for this player only; installing again writes the same key. The
-  ; uninstaller runs in place (_?=), so that whoever starts it gets its real exit code. Shortcuts
-  ; names what this install made, which the uninstall of this folder removes, and nothing else.
-  ClearErrors
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${GAME_NAME}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${GAME_VERSION}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${LAUNCHER_FILE},0"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" _?=$INSTDIR'
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "Shortcuts" "${SHORTCUTS}"
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
-  SectionGetSize ${GameSection} $0
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
-  ${If} ${Errors}
-    StrCpy $Failed "$Failed, HKEY_CURRENT_USER\${UNINSTALL_KEY}"
+  ; The entry in Installed apps, for this player only, written last; installing again writes the
+  ; same key. The uninstaller runs in place (_?=), so that whoever starts it gets its real exit
+  ; code. Shortcuts names what this install made, which the uninstall of this folder removes, and
+  ; nothing else.
+  ${If} $Failed == ""
+    ClearErrors
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${GAME_NAME}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${GAME_VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${LAUNCHER_FILE},0"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" _?=$INSTDIR'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Shortcuts" "${SHORTCUTS}"
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    SectionGetSize ${GameSection} $0
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+    ${If} ${Errors}
+      StrCpy $Failed "$Failed, HKEY_CURRENT_USER\${UNINSTALL_KEY}"
+    ${EndIf}
   ${EndIf}
-  Call StopIfFailed
+  ${If} $Failed != ""
+    ; The earlier version comes back whole: its files, its record and its uninstaller.
+    installation::RollBackUpdate "$INSTDIR"
+    Pop $0
+    ${If} $0 == ""
+      DetailPrint "Nothing was changed: ${GAME_NAME} is as it was before this installer started."
+    ${Else}
+      StrCpy $Failed "$Failed, $0"
+    ${EndIf}
+    Call StopIfFailed
+  ${EndIf}
+  ; The record names this version's files alone; then the earlier version's leftovers go.
+  installation::CommitUpdate "$INSTDIR" "${OWN_LIST}"
+  Pop $0
+  ${If} $0 != "ok"
+    DetailPrint "The list of installed files still names the earlier version's: the next update or uninstall removes what it left."
+  ${EndIf}
 SectionEnd

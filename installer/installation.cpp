@@ -72,28 +72,9 @@ bool SetAsideFolderReady(const LaunchText& setAside) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// Renames `path` into the set-aside folder, as "<n>-<its name>", the first n not yet taken.
-bool SetAside(const LaunchText& folder, const LaunchText& path) {
-  const LaunchText setAside = folder + u"\\" + kSetAsideName;
-  if (!SetAsideFolderReady(setAside)) return false;
-  const LaunchText name = path.substr(path.rfind(u'\\') + 1);
-  for (int n = 1; n < 1000; ++n) {
-    LaunchText number;
-    for (int rest = n; rest != 0; rest /= 10) {
-      number.insert(number.begin(), static_cast<char16_t>(u'0' + rest % 10));
-    }
-    LaunchText target = setAside;
-    target.append(u"\\").append(number).append(u"-").append(name);
-    if (MoveFileW(Wide(path), Wide(target))) return true;
-    const DWORD error = GetLastError();
-    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
-  }
-  return false;
-}
-
 // Removes the file at `entry`: true when it is gone (or was never there, or is not the
 // installation's to remove).
-bool RemoveFile(const LaunchText& folder, const LaunchText& entry, bool setAside) {
+bool RemoveFile(const LaunchText& folder, const LaunchText& entry) {
   if (BehindReparsePoint(folder, entry)) return true;
   const LaunchText path = Below(folder, entry);
   const DWORD attributes = GetFileAttributesW(Wide(path));
@@ -103,8 +84,7 @@ bool RemoveFile(const LaunchText& folder, const LaunchText& entry, bool setAside
   if (attributes & FILE_ATTRIBUTE_READONLY) {
     SetFileAttributesW(Wide(path), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   }
-  if (DeleteFileW(Wide(path))) return true;
-  return setAside && SetAside(folder, path);
+  return DeleteFileW(Wide(path)) != 0;
 }
 
 void RemoveEmptyFolder(const LaunchText& folder, const LaunchText& entry) {
@@ -131,6 +111,151 @@ bool ReadWholeFile(const LaunchText& path, std::vector<BYTE>& bytes) {
   }
   CloseHandle(file);
   return read;
+}
+
+const LaunchText kJournalName = u"update-journal.txt";
+const LaunchText kWriting = u"#writing";
+const LaunchText kCommitted = u"#committed";
+
+LaunchText JournalPath(const LaunchText& folder) {
+  return folder + u"\\" + kSetAsideName + u"\\" + kJournalName;
+}
+
+// Appends `line` to the journal, made with its byte-order mark when new, and flushes it: the move
+// it announces comes only after it is on the disk.
+bool Journal(const LaunchText& folder, const LaunchText& line) {
+  const HANDLE file = CreateFileW(Wide(JournalPath(folder)), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const DWORD end = SetFilePointer(file, 0, nullptr, FILE_END);
+  std::vector<BYTE> bytes;
+  if (end == 0) bytes = {0xFF, 0xFE};
+  for (char16_t unit : line + u"\r\n") {
+    bytes.push_back(static_cast<BYTE>(unit & 0xFF));
+    bytes.push_back(static_cast<BYTE>(unit >> 8));
+  }
+  DWORD written = 0;
+  const bool whole =
+      end != INVALID_SET_FILE_POINTER &&
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size() && FlushFileBuffers(file);
+  return CloseHandle(file) && whole;
+}
+
+struct Move {
+  LaunchText entry;     // where the file was
+  LaunchText setAside;  // its name in the set-aside folder
+};
+
+struct JournalState {
+  bool found = false;
+  bool usable = false;  // every whole line is one this installer writes, naming plain entries
+  bool writing = false;
+  bool committed = false;
+  std::vector<Move> moves;
+  std::vector<LaunchText> added;  // the new version's entries
+};
+
+// An entry of the journal: plain, or the record or uninstall.exe, which an update sets aside too.
+bool JournalEntry(const LaunchText& entry, std::size_t folderLength) {
+  const EntryFault fault = CheckEntry(entry, folderLength);
+  return fault == EntryFault::kPlain ||
+         (fault == EntryFault::kInstallersOwn &&
+          (FoldLowerAscii(entry) == kRecordName || FoldLowerAscii(entry) == kUninstaller));
+}
+
+// The journal's whole lines; a line cut short by a crash is no line.
+JournalState ReadJournal(const LaunchText& folder) {
+  JournalState journal;
+  std::vector<BYTE> bytes;
+  if (GetFileAttributesW(Wide(JournalPath(folder))) == INVALID_FILE_ATTRIBUTES) return journal;
+  journal.found = true;
+  if (!ReadWholeFile(JournalPath(folder), bytes) || bytes.size() < 2 || bytes[0] != 0xFF ||
+      bytes[1] != 0xFE) {
+    return journal;
+  }
+  LaunchText line;
+  for (std::size_t at = 2; at + 1 < bytes.size(); at += 2) {
+    const auto unit = static_cast<char16_t>(bytes[at] | (bytes[at + 1] << 8));
+    if (unit != u'\n' || line.empty() || line.back() != u'\r') {
+      line += unit;
+      continue;
+    }
+    line.pop_back();
+    const std::size_t bar = line.find(u'|');
+    const LaunchText kind = line.substr(0, bar);
+    const LaunchText rest = bar == LaunchText::npos ? LaunchText() : line.substr(bar + 1);
+    const std::size_t second = rest.find(u'|');
+    if (line == kWriting) {
+      journal.writing = true;
+    } else if (line == kCommitted) {
+      journal.committed = true;
+    } else if (kind == u"moved" && second != LaunchText::npos &&
+               JournalEntry(rest.substr(0, second), folder.size()) &&
+               CheckEntry(rest.substr(second + 1), folder.size()) == EntryFault::kPlain &&
+               rest.find(u'\\', second) == LaunchText::npos) {
+      journal.moves.push_back({rest.substr(0, second), rest.substr(second + 1)});
+    } else if (kind == u"new" && JournalEntry(rest, folder.size())) {
+      journal.added.push_back(rest);
+    } else if (line != u"#update:1") {
+      return journal;  // not a journal of ours: nothing in it is followed
+    }
+    line.clear();
+  }
+  journal.usable = true;
+  return journal;
+}
+
+// Moves the file at `entry` aside as "<n>-<its name>", the first n free, journaled first.
+bool SetAside(const LaunchText& folder, const LaunchText& entry) {
+  const LaunchText setAside = folder + u"\\" + kSetAsideName;
+  if (!SetAsideFolderReady(setAside)) return false;
+  const LaunchText name = entry.substr(entry.rfind(u'\\') + 1);
+  for (int n = 1; n < 1000; ++n) {
+    LaunchText number;
+    for (int rest = n; rest != 0; rest /= 10) {
+      number.insert(number.begin(), static_cast<char16_t>(u'0' + rest % 10));
+    }
+    LaunchText aside = number;
+    aside.append(u"-").append(name);
+    LaunchText target = setAside;
+    target.append(u"\\").append(aside);
+    if (GetFileAttributesW(Wide(target)) != INVALID_FILE_ATTRIBUTES) continue;
+    LaunchText line = u"moved|";
+    line.append(entry).append(u"|").append(aside);
+    return Journal(folder, line) && MoveFileW(Wide(Below(folder, entry)), Wide(target)) != 0;
+  }
+  return false;
+}
+
+// Whether the file at `entry` is one to set aside: there, a file, and not behind a reparse point.
+bool IsInstalledFile(const LaunchText& folder, const LaunchText& entry) {
+  if (BehindReparsePoint(folder, entry)) return false;
+  const DWORD attributes = GetFileAttributesW(Wide(Below(folder, entry)));
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<LaunchText> RollBack(const LaunchText& folder, const JournalState& journal) {
+  std::vector<LaunchText> stayed;
+  if (journal.writing) {
+    for (const LaunchText& entry : journal.added) {
+      if (!IsFolderEntry(entry)) RemoveFile(folder, entry);
+    }
+  }
+  for (auto move = journal.moves.rbegin(); move != journal.moves.rend(); ++move) {
+    LaunchText aside = folder;
+    aside.append(u"\\").append(kSetAsideName).append(u"\\").append(move->setAside);
+    if (GetFileAttributesW(Wide(aside)) == INVALID_FILE_ATTRIBUTES) continue;  // never moved
+    RemoveFile(folder, move->entry);  // the new version's, where it wrote one
+    if (!MoveFileW(Wide(aside), Wide(Below(folder, move->entry)))) stayed.push_back(move->entry);
+  }
+  RemovalPlan added = PlanOf(journal.added, {});
+  for (const LaunchText& entry : added.folders) RemoveEmptyFolder(folder, entry);
+  if (stayed.empty()) {
+    DeleteFileW(Wide(JournalPath(folder)));
+    RemoveDirectoryW(Wide(folder + u"\\" + kSetAsideName));
+  }
+  return stayed;
 }
 
 using QueryImageFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, DWORD*);
@@ -268,10 +393,10 @@ bool ReadOwnList(const LaunchText& path, const LaunchText& folder, std::vector<L
   return ReadWholeFile(path, bytes) && ParseOwnList(bytes, folder.size(), own) && !own.empty();
 }
 
-std::vector<LaunchText> CarryOut(const LaunchText& folder, const RemovalPlan& plan, bool setAside) {
+std::vector<LaunchText> CarryOut(const LaunchText& folder, const RemovalPlan& plan) {
   std::vector<LaunchText> stayed;
   for (const LaunchText& entry : plan.files) {
-    if (!RemoveFile(folder, entry, setAside)) stayed.push_back(entry);
+    if (!RemoveFile(folder, entry)) stayed.push_back(entry);
   }
   for (const LaunchText& entry : plan.folders) RemoveEmptyFolder(folder, entry);
   return stayed;
@@ -432,4 +557,59 @@ bool FinishUninstall(DWORD uninstaller, const LaunchText& folder, const LaunchTe
     Sleep(200);
   }
   return false;
+}
+
+UpdateStart BeginUpdate(const LaunchText& folder, const std::vector<LaunchText>& own) {
+  RecoverUpdate(folder);
+  ClearSetAside(folder);  // what still runs stays there, for the next time
+  UpdateStart start;
+  const Record old = ReadRecord(folder);
+  start.old = old.state;
+  std::vector<LaunchText> files = PlanUpdate(old, own).files;
+  files.push_back(kRecordName);
+  files.push_back(kUninstaller);
+  if (!SetAsideFolderReady(folder + u"\\" + kSetAsideName) || !Journal(folder, u"#update:1")) {
+    start.stayed.push_back(kSetAsideName);
+    return start;
+  }
+  for (const LaunchText& entry : files) {
+    if (IsInstalledFile(folder, entry) && !SetAside(folder, entry)) start.stayed.push_back(entry);
+  }
+  std::vector<LaunchText> both = own;
+  if (old.state == RecordState::kTrusted || old.state == RecordState::kLegacy) {
+    for (const LaunchText& entry : old.entries) AddOnce(both, entry);
+  }
+  bool ready = start.stayed.empty();
+  for (const LaunchText& entry : own) ready = ready && Journal(folder, u"new|" + entry);
+  ready = ready && Journal(folder, kWriting) && WriteRecord(folder, both);
+  if (!ready) {
+    if (start.stayed.empty()) start.stayed.push_back(kRecordName);
+    RollBack(folder, ReadJournal(folder));
+  }
+  return start;
+}
+
+std::vector<LaunchText> RollBackUpdate(const LaunchText& folder) {
+  const JournalState journal = ReadJournal(folder);
+  return journal.usable ? RollBack(folder, journal) : std::vector<LaunchText>{kSetAsideName};
+}
+
+bool CommitUpdate(const LaunchText& folder, const std::vector<LaunchText>& own) {
+  const Record both = ReadRecord(folder);
+  const bool recorded = WriteRecord(folder, own) && Journal(folder, kCommitted);
+  ClearSetAside(folder);  // the journal with it; what still runs stays, for the next time
+  if (recorded) {
+    for (const LaunchText& entry : PlanUpdate(both, own).folders) RemoveEmptyFolder(folder, entry);
+  }
+  return recorded;
+}
+
+void RecoverUpdate(const LaunchText& folder) {
+  const JournalState journal = ReadJournal(folder);
+  if (!journal.found) return;
+  if (journal.usable && !journal.committed) {
+    RollBack(folder, journal);
+  } else {
+    DeleteFileW(Wide(JournalPath(folder)));  // done, or not ours to follow
+  }
 }

@@ -37,11 +37,39 @@ bool WriteRecord(const LaunchText& folder, const std::vector<LaunchText>& entrie
 // read or is not plain throughout.
 bool ReadOwnList(const LaunchText& path, const LaunchText& folder, std::vector<LaunchText>& own);
 
-// Carries out `plan` in `folder`. A file that cannot be deleted (a program runs from it) is renamed
-// into the set-aside folder when `setAside`; a read-only one is deleted all the same. Nothing
-// behind a reparse point on the way (a junction or a link) is touched, nor a file entry that is a
-// folder. Returns the entries that stay.
-std::vector<LaunchText> CarryOut(const LaunchText& folder, const RemovalPlan& plan, bool setAside);
+// Carries out `plan` in `folder` (an uninstall's). Nothing behind a reparse point on the way (a
+// junction or a link) is touched, nor a file entry that is a folder; a read-only file is deleted
+// all the same. Returns the entries that stay (a program runs from them, or another holds them).
+std::vector<LaunchText> CarryOut(const LaunchText& folder, const RemovalPlan& plan);
+
+// An update, all or nothing. Its journal (update-journal.txt in the set-aside folder) names each
+// file before it is moved aside, then this version's entries; "#writing" once every old file is
+// aside, "#committed" once the new version is whole. A later installer or uninstaller reads it
+// alone, whichever version it is.
+struct UpdateStart {
+  RecordState old = RecordState::kMissing;  // the record the update found
+  std::vector<LaunchText> stayed;           // what could not be set aside: then nothing changed
+};
+
+// Finishes or rolls back what an earlier update left in its journal, clears the set-aside folder,
+// then sets aside every file the update replaces or removes (the old record's, as far as it can be
+// trusted, this version's own that are there, the record and uninstall.exe), and writes a record
+// naming both versions' files. When any cannot be set aside, all go back.
+UpdateStart BeginUpdate(const LaunchText& folder, const std::vector<LaunchText>& own);
+
+// After a failure while the new files were written: this version's files go, and what was set
+// aside comes back. Returns what could not be put back.
+std::vector<LaunchText> RollBackUpdate(const LaunchText& folder);
+
+// The new version is whole: the record names its files alone, the journal is marked done, and the
+// old version's leftovers go (what was set aside and no longer runs, its folders once empty).
+// False when the record could not be written; it then still names both versions' files, so that
+// the next update or uninstall removes the leftovers.
+bool CommitUpdate(const LaunchText& folder, const std::vector<LaunchText>& own);
+
+// A journal left by an update that did not end (a crash, a power cut): finished when it was
+// committed, rolled back otherwise.
+void RecoverUpdate(const LaunchText& folder);
 
 // Deletes what earlier updates set aside and no longer runs, and then the set-aside folder when it
 // is empty. Returns what stays there, relative to `folder`.

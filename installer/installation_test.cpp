@@ -1,6 +1,7 @@
 #include "installer/installation.h"
 
 #include <functional>
+#include <map>
 
 #include "tests/fake_windows/fake_test.h"
 
@@ -68,7 +69,7 @@ class Installation : public FakeWindowsTest {
   Entries Below() const { return machine.Below(kGame); }
 };
 
-TEST_F(Installation, RemovesWhatThePlanNamesSettingAsideWhatRunsAndTouchingNothingElse) {
+TEST_F(Installation, UninstallRemovesWhatThePlanNamesAndTouchesNothingElse) {
   Add(u"launcher.exe", Running());
   fake::FileEntry held;
   held.heldOpen = true;
@@ -84,24 +85,19 @@ TEST_F(Installation, RemovesWhatThePlanNamesSettingAsideWhatRunsAndTouchingNothi
   junction.reparsePoint = true;
   Add(u"linked", junction);
   Add(u"linked\\elsewhere.txt");
-  Add(u"replaced-while-running\\1-launcher.exe", Running());  // an earlier update's, still running
 
   const RemovalPlan plan = {{u"launcher.exe", u"LICENSE", u"play.url", u"extras\\intro.txt",
                              u"data", u"linked\\elsewhere.txt", u"gone.txt", u"nofolder\\gone.txt"},
                             {u"extras\\", u"saves\\", u"linked\\"}};
-  EXPECT_EQ(CarryOut(kGame, plan, true), Entries{u"LICENSE"});
-  EXPECT_EQ(
-      Below(),
-      (Entries{u"data", u"data\\players-own.txt", u"LICENSE", u"linked", u"linked\\elsewhere.txt",
-               u"replaced-while-running", u"replaced-while-running\\1-launcher.exe",
-               u"replaced-while-running\\2-launcher.exe", u"saves", u"saves\\slot1.sav"}));
+  EXPECT_EQ(CarryOut(kGame, plan), (Entries{u"launcher.exe", u"LICENSE"}));
+  EXPECT_EQ(Below(), (Entries{u"data", u"data\\players-own.txt", u"launcher.exe", u"LICENSE",
+                              u"linked", u"linked\\elsewhere.txt", u"saves", u"saves\\slot1.sav"}));
+}
 
-  // Without setting aside, a running program stays, and says so.
-  Add(u"launcher.exe", Running());
-  EXPECT_EQ(CarryOut(kGame, {{u"launcher.exe"}, {}}, false), Entries{u"launcher.exe"});
-
-  // What was set aside goes once it no longer runs; the folder goes when empty.
+TEST_F(Installation, SetAsideFilesGoOnceTheyNoLongerRunAndTheFolderWhenEmpty) {
   const LaunchText setAside = kGame + u"\\replaced-while-running\\";
+  Add(u"replaced-while-running\\1-launcher.exe", Running());
+  Add(u"replaced-while-running\\2-launcher.exe", Running());
   machine.files[setAside + u"1-launcher.exe"].running = false;
   EXPECT_EQ(ClearSetAside(kGame), Entries{u"replaced-while-running\\2-launcher.exe"});
   EXPECT_EQ(machine.files.count(setAside + u"1-launcher.exe"), 0u);
@@ -111,16 +107,186 @@ TEST_F(Installation, RemovesWhatThePlanNamesSettingAsideWhatRunsAndTouchingNothi
   EXPECT_EQ(ClearSetAside(kGame), Entries{}) << "no set-aside folder";
 }
 
-TEST_F(Installation, SetAsideFolderThatIsNotAPlainFolderIsLeftAlone) {
-  fake::FileEntry junction;
-  junction.directory = true;
-  junction.reparsePoint = true;
-  Add(u"replaced-while-running", junction);
-  Add(u"replaced-while-running\\elsewhere.txt");
-  Add(u"launcher.exe", Running());
-  EXPECT_EQ(ClearSetAside(kGame), Entries{u"replaced-while-running"});
-  EXPECT_EQ(CarryOut(kGame, {{u"launcher.exe"}, {}}, true), Entries{u"launcher.exe"});
-  EXPECT_EQ(Below().size(), 3u);
+// 1.0 installed, its launcher waiting, the player's save beside it; 2.0's list.
+class Update : public Installation {
+ protected:
+  void SetUp() override {
+    Installation::SetUp();
+    for (const LaunchText entry : {u"LICENSE", u"play.url", u"extras\\intro.txt",
+                                   u"fscommand\\wgame.exe", u"uninstall.exe"}) {
+      Add(entry, Content("1.0"));
+    }
+    fake::FileEntry launcher = Content("1.0");
+    launcher.running = true;
+    Add(u"launcher.exe", launcher);
+    Add(u"saves\\slot1.sav", Content("level 3"));
+    ASSERT_TRUE(WriteRecord(kGame, {u"launcher.exe", u"LICENSE", u"play.url", u"extras\\intro.txt",
+                                    u"fscommand\\wgame.exe", u"fscommand\\", u"extras\\"}));
+    before_ = State();
+  }
+  static fake::FileEntry Content(const std::string& text) {
+    fake::FileEntry file;
+    file.content.assign(text.begin(), text.end());
+    return file;
+  }
+  // Every entry below the folder with its content ("/" for a folder), "*" after a running one.
+  std::map<LaunchText, std::string> State() const {
+    std::map<LaunchText, std::string> state;
+    for (const LaunchText& entry : Below()) {
+      const fake::FileEntry& file = machine.files.at(kGame + u"\\" + entry);
+      state[entry] = file.directory ? "/" : std::string(file.content.begin(), file.content.end());
+      if (file.running) state[entry] += "*";
+    }
+    return state;
+  }
+  // What 2.0's installer writes between BeginUpdate and CommitUpdate.
+  void WriteNewVersion() {
+    for (const LaunchText& entry : kOwn) {
+      if (!IsFolderEntry(entry)) Add(entry, Content("2.0"));
+    }
+    Add(u"uninstall.exe", Content("2.0"));
+  }
+  const Entries kOwn = {u"launcher.exe", u"LICENSE",     u"play.url", u"fscommand\\wgame.exe",
+                        u"maps\\a.map",  u"fscommand\\", u"maps\\"};
+  std::map<LaunchText, std::string> before_;
+};
+
+TEST_F(Update, WritesTheNewVersionOverTheOldOneSetAsideAndCommitsLast) {
+  const UpdateStart start = BeginUpdate(kGame, kOwn);
+  EXPECT_EQ(start.old, RecordState::kTrusted);
+  EXPECT_EQ(start.stayed, Entries{});
+  // Every file of either version that was there is aside, the record and uninstall.exe too.
+  const LaunchText aside = u"replaced-while-running\\";
+  EXPECT_EQ(Below(),
+            (Entries{u"extras", u"fscommand", u"installed-files.txt", u"replaced-while-running",
+                     aside + u"1-installed-files.txt", aside + u"1-intro.txt",
+                     aside + u"1-launcher.exe", aside + u"1-LICENSE", aside + u"1-play.url",
+                     aside + u"1-uninstall.exe", aside + u"1-wgame.exe",
+                     aside + u"update-journal.txt", u"saves", u"saves\\slot1.sav"}));
+  const Record both = ReadRecord(kGame);
+  EXPECT_EQ(both.state, RecordState::kTrusted);
+  EXPECT_EQ(both.entries.size(), 9u) << "while it runs, the record names both versions' files";
+
+  WriteNewVersion();
+  EXPECT_TRUE(CommitUpdate(kGame, kOwn));
+  EXPECT_EQ(ReadRecord(kGame).entries, kOwn);
+  const std::map<LaunchText, std::string> after = {
+      {u"fscommand", "/"},
+      {u"fscommand\\wgame.exe", "2.0"},
+      {u"installed-files.txt", ""},
+      {u"launcher.exe", "2.0"},
+      {u"LICENSE", "2.0"},
+      {u"maps", "/"},
+      {u"maps\\a.map", "2.0"},
+      {u"play.url", "2.0"},
+      {u"replaced-while-running", "/"},
+      {u"replaced-while-running\\1-launcher.exe", "1.0*"},  // runs on, and goes next time
+      {u"saves", "/"},
+      {u"saves\\slot1.sav", "level 3"},
+      {u"uninstall.exe", "2.0"}};
+  std::map<LaunchText, std::string> state = State();
+  state[u"installed-files.txt"] = "";
+  EXPECT_EQ(state, after);
+}
+
+TEST_F(Update, ThatFailsAtAnyStepLeavesTheOldVersionAsItWas) {
+  const struct {
+    const char* what;
+    std::function<void()> failure;  // before BeginUpdate
+    std::function<void()> between;  // between BeginUpdate and the roll-back: the write that fails
+    Entries stayed;                 // what BeginUpdate could not set aside
+  } rows[] = {
+      {"a file held open",
+       [&] { machine.files[kGame + u"\\play.url"].heldOpen = true; },
+       [] {},
+       {u"play.url"}},
+      {"the record held open",
+       [&] { machine.files[kGame + u"\\installed-files.txt"].heldOpen = true; },
+       [] {},
+       {u"installed-files.txt"}},
+      {"a new file that cannot be written",
+       [] {},
+       [&] {
+         Add(u"launcher.exe", Content("2.0"));
+         Add(u"maps\\a.map", Content("2.0"));
+       },
+       {}},
+      {"the new uninstaller written, then the entry fails", [] {}, [&] { WriteNewVersion(); }, {}},
+  };
+  for (const auto& row : rows) {
+    FreshMachine();
+    SetUp();
+    row.failure();
+    const std::map<LaunchText, std::string> before = State();
+    const UpdateStart start = BeginUpdate(kGame, kOwn);
+    EXPECT_EQ(start.stayed, row.stayed) << row.what;
+    if (start.stayed.empty()) {
+      row.between();
+      EXPECT_EQ(RollBackUpdate(kGame), Entries{}) << row.what;
+    }
+    EXPECT_EQ(State(), before) << row.what;
+  }
+}
+
+TEST_F(Update, JournalLeftByACrashIsRolledBackOrFinishedByTheNextRun) {
+  const LaunchText journal = kGame + u"\\replaced-while-running\\update-journal.txt";
+  auto writeJournal = [&](const LaunchText& lines) {
+    fake::FileEntry file = Content("");
+    file.content = {0xFF, 0xFE};
+    const std::vector<BYTE> units = fake::Utf16Bytes(lines, false);
+    file.content.insert(file.content.end(), units.begin(), units.end());
+    machine.files[journal] = file;
+  };
+  auto moveAside = [&](const LaunchText& entry, const LaunchText& aside) {
+    ASSERT_TRUE(MoveFileW(Wide(kGame + u"\\" + entry),
+                          Wide(kGame + u"\\replaced-while-running\\" + aside)));
+  };
+  const struct {
+    const char* what;
+    std::function<void()> crash;
+    bool rolledBack;  // else: the files as the crash left them
+  } rows[] = {
+      {"while setting aside, the last line cut short",
+       [&] {
+         writeJournal(u"#update:1\r\nmoved|LICENSE|1-LICENSE\r\nmoved|play.u");
+         moveAside(u"LICENSE", u"1-LICENSE");
+       },
+       true},
+      {"while writing",
+       [&] {
+         writeJournal(
+             u"#update:1\r\nmoved|LICENSE|1-LICENSE\r\nnew|LICENSE\r\n"
+             u"new|maps\\a.map\r\nnew|maps\\\r\n#writing\r\n");
+         moveAside(u"LICENSE", u"1-LICENSE");
+         Add(u"LICENSE", Content("2.0"));
+         Add(u"maps\\a.map", Content("2.0"));
+       },
+       true},
+      {"after the commit",
+       [&] {
+         writeJournal(u"#update:1\r\nmoved|LICENSE|1-LICENSE\r\n#writing\r\n#committed\r\n");
+         moveAside(u"LICENSE", u"1-LICENSE");
+         Add(u"LICENSE", Content("2.0"));
+       },
+       false},
+      {"a line not of ours",
+       [&] { writeJournal(u"#update:1\r\nmoved|..\\..\\boot.ini|1-x\r\n#writing\r\n"); }, false},
+  };
+  for (const auto& row : rows) {
+    FreshMachine();
+    SetUp();
+    machine.AddDirectory(kGame + u"\\replaced-while-running");
+    row.crash();
+    std::map<LaunchText, std::string> crashed = State();
+    RecoverUpdate(kGame);
+    EXPECT_EQ(machine.files.count(journal), 0u) << row.what;
+    std::map<LaunchText, std::string> expected = row.rolledBack ? before_ : crashed;
+    expected.erase(u"replaced-while-running\\update-journal.txt");
+    std::map<LaunchText, std::string> state = State();
+    if (!row.rolledBack) state.erase(u"replaced-while-running");
+    expected.erase(u"replaced-while-running");
+    EXPECT_EQ(state, expected) << row.what;
+  }
 }
 
 TEST_F(Installation, RecordReadsBackWhatWasWrittenAndAFailedWriteIsNeverTrusted) {

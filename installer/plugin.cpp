@@ -4,12 +4,13 @@
 //
 //   Lock GAME                   -> "ok" | "busy"
 //   SameFolder A B              -> "1" | "0"
-//   PrepareUpdate FOLDER LIST   -> state, then the files that stayed (", "-separated)
-//   WriteRecord FOLDER LIST     -> "ok" | "error"
-//   Uninstall FOLDER LIST       -> state, then the files that stayed
-//   RemoveShortcuts PATHS       -> the shortcuts that stayed
-//   RunningPrograms FOLDER LIST -> the installation's programs that run, by installed name
-//   EndPrograms FOLDER LIST     -> those that could not be ended ("" when all were)
+//   RecordState FOLDER          -> state
+//   BeginUpdate FOLDER LIST     -> state, then the files that could not be set aside (",
+//   "-separated) RollBackUpdate FOLDER       -> the files that could not be put back CommitUpdate
+//   FOLDER LIST    -> "ok" | "error" (the record still names both versions' files) Uninstall FOLDER
+//   LIST       -> state, then the files that stayed RemoveShortcuts PATHS       -> the shortcuts
+//   that stayed RunningPrograms FOLDER LIST -> the installation's programs that run, by installed
+//   name EndPrograms FOLDER LIST     -> those that could not be ended ("" when all were)
 //   FinishUninstall PID FOLDER GAME -> "1" when uninstall.exe is gone, else "0"
 //   ProcessId                   -> this process's id
 //
@@ -135,10 +136,16 @@ NSIS_FUNCTION(SameFolder) {
   stack.Push(SameFolder(a, b) ? u"1" : u"0");
 }
 
-// Before an update writes its files: what earlier updates set aside and no longer runs goes; then
-// the old version's files (as far as its record can be trusted) and this version's, each deleted
-// or, while it runs, set aside; then the old version's folders that are empty.
-NSIS_FUNCTION(PrepareUpdate) {
+// An update's or uninstall's first look: what an earlier update left unfinished is finished or
+// rolled back, then the record is read.
+NSIS_FUNCTION(RecordState) {
+  Stack stack(top, stringSize);
+  const LaunchText folder = stack.Pop();
+  RecoverUpdate(folder);
+  stack.Push(StateName(ReadRecord(folder).state));
+}
+
+NSIS_FUNCTION(BeginUpdate) {
   Stack stack(top, stringSize);
   const LaunchText folder = stack.Pop();
   const LaunchText list = stack.Pop();
@@ -148,18 +155,23 @@ NSIS_FUNCTION(PrepareUpdate) {
     stack.Push(u"nolist");
     return;
   }
-  ClearSetAside(folder);  // what still runs stays there, for the next time
-  const Record old = ReadRecord(folder);
-  stack.Push(Joined(folder, CarryOut(folder, PlanUpdate(old, own), true)));
-  stack.Push(StateName(old.state));
+  const UpdateStart start = BeginUpdate(folder, own);
+  stack.Push(Joined(folder, start.stayed));
+  stack.Push(StateName(start.old));
 }
 
-NSIS_FUNCTION(WriteRecord) {
+NSIS_FUNCTION(RollBackUpdate) {
+  Stack stack(top, stringSize);
+  const LaunchText folder = stack.Pop();
+  stack.Push(Joined(folder, RollBackUpdate(folder)));
+}
+
+NSIS_FUNCTION(CommitUpdate) {
   Stack stack(top, stringSize);
   const LaunchText folder = stack.Pop();
   const LaunchText list = stack.Pop();
   std::vector<LaunchText> own;
-  stack.Push(ReadOwnList(list, folder, own) && WriteRecord(folder, own) ? u"ok" : u"error");
+  stack.Push(ReadOwnList(list, folder, own) && CommitUpdate(folder, own) ? u"ok" : u"error");
 }
 
 // The uninstall's files: the record's (as far as it can be trusted) and this version's own, and
@@ -174,13 +186,14 @@ NSIS_FUNCTION(Uninstall) {
     stack.Push(u"nolist");
     return;
   }
+  RecoverUpdate(folder);
   const Record old = ReadRecord(folder);
-  std::vector<LaunchText> stayed = CarryOut(folder, PlanUninstall(old, own), false);
+  std::vector<LaunchText> stayed = CarryOut(folder, PlanUninstall(old, own));
   Append(stayed, ClearSetAside(folder));
   if (stayed.empty() && old.state != RecordState::kMissing) {
     RemovalPlan record;
     record.files.push_back(kRecordName);
-    Append(stayed, CarryOut(folder, record, false));
+    Append(stayed, CarryOut(folder, record));
   }
   stack.Push(Joined(folder, stayed));
   stack.Push(StateName(old.state));

@@ -127,6 +127,9 @@ using FARPROC = INT_PTR(WINAPI*)();
 #define FILE_SHARE_DELETE 0x00000004
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define FILE_END 2
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
@@ -262,6 +265,7 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read,
 BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD written,
                       OVERLAPPED* overlapped);
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
+DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 BOOL WINAPI FlushFileBuffers(HANDLE file);
 BOOL WINAPI DeleteFileW(LPCWSTR fileName);
 BOOL WINAPI SetFileAttributesW(LPCWSTR fileName, DWORD attributes);

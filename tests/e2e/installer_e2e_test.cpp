@@ -289,9 +289,16 @@ TEST_F(InstallerScenario, UpdatesAndUninstallsWhileTheLauncherWaitsKeepingThePla
   const HANDLE heldUrl = CreateFileW((folder + L"\\play.url").c_str(), GENERIC_READ,
                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(heldUrl, INVALID_HANDLE_VALUE);
-  EXPECT_NE(Install(L"wgame-demo-2.0-setup.exe"), 0u)
+  const std::vector<std::wstring> whole = Entries(folder);
+  EXPECT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 2u)
       << "an update that could not replace play.url";
   CloseHandle(heldUrl);
+  // All or nothing: 1.0 as it was, its launcher, report, companion and shortcuts working.
+  EXPECT_EQ(Entries(folder), whole);
+  EXPECT_EQ(ReadFileText(folder + L"\\launcher.exe"),
+            ReadFileText(ShippedFolder() + L"\\launcher.exe"));
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"1.0");
+  for (const auto& shortcut : shortcuts) EXPECT_TRUE(Exists(ReadLink(shortcut.link).target));
   ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 0u) << "2.0 over 1.0, while 1.0's launcher waits";
 
   EXPECT_EQ(Lower(RegText(HKEY_CURRENT_USER, kEntry, L"InstallLocation")), Lower(folder));
@@ -484,6 +491,33 @@ TEST_F(InstallerScenario, AnotherGameBelowASharedFolderKeepsRunningThroughAnUpda
   EXPECT_TRUE(StillRunning(otherGame)) << "another game's program was ended by the uninstall";
   EXPECT_TRUE(Exists(other));
   EXPECT_FALSE(Exists(companion));
+}
+
+// A file of the new version that cannot be written (here a folder stands where it goes): what the
+// update had written goes, 1.0 comes back whole, and the same update completes once the way is
+// free.
+TEST_F(InstallerScenario, UpdateThatCannotWriteAFileIsUndone) {
+  const std::wstring folder = Folder(L"Wgame Demo");
+  ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + folder), 0u) << "1.0";
+  ASSERT_TRUE(DeleteFileW((folder + L"\\LICENSE").c_str()));
+  ASSERT_TRUE(CreateDirectoryW((folder + L"\\LICENSE").c_str(), nullptr));
+  const std::vector<std::wstring> before = Entries(folder);
+  const std::string record = ReadFileText(folder + L"\\installed-files.txt");
+  const std::string uninstaller = ReadFileText(folder + L"\\uninstall.exe");
+
+  EXPECT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 2u);
+  EXPECT_EQ(Entries(folder), before);
+  EXPECT_EQ(ReadFileText(folder + L"\\launcher.exe"),
+            ReadFileText(ShippedFolder() + L"\\launcher.exe"));
+  EXPECT_EQ(ReadFileText(folder + L"\\installed-files.txt"), record);
+  EXPECT_EQ(ReadFileText(folder + L"\\uninstall.exe"), uninstaller);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"1.0");
+
+  ASSERT_TRUE(RemoveDirectoryW((folder + L"\\LICENSE").c_str()));
+  EXPECT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 0u);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"2.0");
+  EXPECT_FALSE(Exists(folder + L"\\extras"));
+  EXPECT_FALSE(Exists(folder + L"\\replaced-while-running"));
 }
 
 }  // namespace

@@ -465,15 +465,16 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD /*share*/,
                           HANDLE /*templateFile*/) {
   const LaunchText full = machine->FullPath(fake::Text(fileName));
   FileEntry* entry = fake::Existing(full);
-  if (disposition == CREATE_ALWAYS) {
-    if (entry == nullptr && !fake::DirectoryExists(fake::ParentOf(full)))
+  if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) {
+    if (entry == nullptr && !fake::DirectoryExists(fake::ParentOf(full))) {
       return INVALID_HANDLE_VALUE;
+    }
     if (entry != nullptr && (entry->directory || entry->running || entry->heldOpen)) {
       fake::Fail(entry->heldOpen ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
       return INVALID_HANDLE_VALUE;
     }
     FileEntry& made = machine->files[full];
-    made.content.clear();
+    if (disposition == CREATE_ALWAYS) made.content.clear();
     machine->lastError = entry != nullptr ? ERROR_ALREADY_EXISTS : 0;
   } else if (disposition != OPEN_EXISTING || (access & GENERIC_WRITE)) {
     ADD_FAILURE() << "CreateFileW opening in a way the fake does not model";
@@ -519,6 +520,17 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh) {
   if (it == machine->openFiles.end()) return fake::Fail(ERROR_INVALID_HANDLE), INVALID_FILE_SIZE;
   if (sizeHigh != nullptr) *sizeHigh = 0;
   return static_cast<DWORD>(machine->files[it->second.path].content.size());
+}
+
+// Writes always append here: the code under test writes whole files, or appends to them.
+DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, LONG* /*distanceHigh*/, DWORD method) {
+  const auto it = machine->openFiles.find(file);
+  if (it == machine->openFiles.end() || distance != 0 || method != FILE_END) {
+    ADD_FAILURE() << "SetFilePointer other than to a file's end";
+    return INVALID_SET_FILE_POINTER;
+  }
+  it->second.position = machine->files[it->second.path].content.size();
+  return static_cast<DWORD>(it->second.position);
 }
 
 BOOL WINAPI FlushFileBuffers(HANDLE file) {
