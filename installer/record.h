@@ -20,7 +20,7 @@
 
 #include "platform/launch_text.h"
 
-enum class RecordState {
+enum class RecordState : std::uint8_t {
   kMissing,    // no record: an installation from before records, or none
   kTrusted,    // whole, every entry plain
   kLegacy,     // the older form without proof, every entry plain
@@ -34,7 +34,7 @@ struct Record {
 
 // Why an entry may not be acted on; kPlain when it names exactly a file or folder below the
 // installation folder.
-enum class EntryFault {
+enum class EntryFault : std::uint8_t {
   kPlain,
   kEmpty,          // "" or a lone backslash
   kWildcard,       // * or ?
