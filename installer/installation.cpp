@@ -269,6 +269,14 @@ LaunchText LongForm(const LaunchText& path) {
   return FoldLowerSystem(form);
 }
 
+// psapi.dll from the system folder, by its full path: never one in the game's folder.
+HMODULE LoadPsapi() {
+  WCHAR system[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryW(Wide(TextUpToZero(system, length) + u"\\psapi.dll"));
+}
+
 // The full image path of process `id`, "" when this Windows will not tell it. From Vista on with
 // PROCESS_QUERY_LIMITED_INFORMATION alone, which is granted even for an elevated process; before,
 // through psapi with the rights it needs. Both bound by name: Windows 2000 has neither in kernel32.
@@ -286,7 +294,7 @@ LaunchText ImageOf(DWORD id) {
     CloseHandle(process);
     return read ? TextUpToZero(path, size) : LaunchText();
   }
-  const HMODULE psapi = LoadSystemLibrary(u"psapi.dll");
+  const HMODULE psapi = LoadPsapi();
   if (psapi == nullptr) return LaunchText();
   const auto moduleFile = BindByName<ModuleFileFn>(psapi, "GetModuleFileNameExW");
   const HANDLE process = moduleFile == nullptr

@@ -66,6 +66,15 @@ const DWORD kAssocNoTruncate = 0x20;
 // The longest text a registry value of this kind holds in practice.
 const DWORD kAnswerSizeLimit = 32768;
 
+// A DLL of the system folder, by its full path: never one that lies in the game's folder.
+HMODULE LoadSystemLibrary(const char16_t* name) {
+  WCHAR folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  const LaunchText path = TextUpToZero(folder, length) + u"\\" + name;
+  return LoadLibraryW(Wide(path));
+}
+
 // One call into a buffer of `size` units; S_OK leaves the text, cut at its first zero unit and
 // never read past the buffer.
 HRESULT AskInto(AssocQueryStringFn ask, DWORD what, DWORD& size, LaunchText& text) {
@@ -77,14 +86,6 @@ HRESULT AskInto(AssocQueryStringFn ask, DWORD what, DWORD& size, LaunchText& tex
 }
 
 }  // namespace
-
-HMODULE LoadSystemLibrary(const char16_t* name) {
-  WCHAR folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  const LaunchText path = TextUpToZero(folder, length) + u"\\" + name;
-  return LoadLibraryW(Wide(path));
-}
 
 ShellAnswer AskShellAboutHttp(DWORD what, DWORD firstUnits) {
   ShellAnswer answer;

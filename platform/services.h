@@ -17,10 +17,6 @@ Fn BindByName(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-// A DLL of the system folder, loaded by its full path: never one that lies in the game's folder.
-// Null when the system has none.
-HMODULE LoadSystemLibrary(const char16_t* name);
-
 // The Windows major version from GetVersionExW; false when the query fails.
 bool QueryOsMajorVersion(DWORD& major);
 
