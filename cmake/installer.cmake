@@ -5,7 +5,7 @@
 find_program(LAUNCHER_MAKENSIS makensis)
 
 # launcher_add_installer(TARGET OUTPUT FILE LAUNCHER FILE REPORT FILE PLUGIN FILE LAUNCHER_FILE NAME
-#                        GAME_NAME TEXT GAME_VERSION TEXT PUBLISHER TEXT ICON FILE
+#                        LANDING_URL URL GAME_NAME TEXT GAME_VERSION TEXT PUBLISHER TEXT ICON FILE
 #                        [GAME_FILES FOLDER [GAME_DEPENDS FILES...]]
 #                        [GAME_SHORTCUT PATH SHORTCUT_TARGET PATH] [SIGNING_PARAMETERS FILE])
 # Adds TARGET (built by default), which writes the installer OUTPUT. LAUNCHER and REPORT are the
@@ -15,7 +15,7 @@ find_program(LAUNCHER_MAKENSIS makensis)
 # for a folder that the build makes itself. With SIGNING_PARAMETERS (cmake/signing.cmake) the
 # installer and its uninstaller are signed and verified as the programs are.
 function(launcher_add_installer target)
-  cmake_parse_arguments(ARG "" "OUTPUT;LAUNCHER;REPORT;PLUGIN;LAUNCHER_FILE;GAME_NAME;GAME_VERSION;PUBLISHER;ICON;GAME_FILES;GAME_SHORTCUT;SHORTCUT_TARGET;SIGNING_PARAMETERS"
+  cmake_parse_arguments(ARG "" "OUTPUT;LAUNCHER;REPORT;PLUGIN;LAUNCHER_FILE;LANDING_URL;GAME_NAME;GAME_VERSION;PUBLISHER;ICON;GAME_FILES;GAME_SHORTCUT;SHORTCUT_TARGET;SIGNING_PARAMETERS"
                         "GAME_DEPENDS" ${ARGN})
   if(NOT LAUNCHER_MAKENSIS)
     message(FATAL_ERROR "makensis was not found: the game's installer is built with NSIS (Debian package nsis; scripts/setup installs it).")
@@ -33,7 +33,7 @@ function(launcher_add_installer target)
     file(GLOB_RECURSE game_inputs CONFIGURE_DEPENDS "${ARG_GAME_FILES}/*")
   endif()
   set(parameters "")
-  foreach(name OUTPUT LAUNCHER_FILE GAME_NAME GAME_VERSION PUBLISHER ICON GAME_FILES GAME_SHORTCUT
+  foreach(name OUTPUT LAUNCHER_FILE LANDING_URL GAME_NAME GAME_VERSION PUBLISHER ICON GAME_FILES GAME_SHORTCUT
                SHORTCUT_TARGET SIGNING_PARAMETERS)
     string(APPEND parameters "set(${name} [==[${ARG_${name}}]==])\n")
   endforeach()

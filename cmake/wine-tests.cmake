@@ -129,6 +129,7 @@ foreach(version 1.0 2.0)
   string(REPLACE "." "_" target demo_installer_${version})
   launcher_add_installer(${target} OUTPUT ${installer}
     LAUNCHER ${launcher} REPORT ${SHIPPED_REPORT} PLUGIN ${SHIPPED_PLUGIN} LAUNCHER_FILE launcher.exe
+    LANDING_URL ${LAUNCHER_LANDING_URL}
     GAME_NAME "Wgame Demo" GAME_VERSION ${version} PUBLISHER www.wgame.example
     ICON ${CMAKE_SOURCE_DIR}/res/launcher.ico GAME_FILES ${game} GAME_DEPENDS ${game}.stamp
     GAME_SHORTCUT Companion.lnk SHORTCUT_TARGET fscommand\\wgame.exe)

@@ -64,9 +64,22 @@ get_filename_component(plugin_dir "${PLUGIN}" DIRECTORY)
 nsis_text("${GAME_NAME}" name)
 nsis_text("${GAME_VERSION}" version)
 nsis_text("${PUBLISHER}" publisher)
+# The version as Windows' version block takes it, four numbers; and the game's site, the landing
+# page's origin, for Installed apps.
+string(REPLACE "." ";" version_parts "${GAME_VERSION}")
+list(LENGTH version_parts count)
+while(count LESS 4)
+  list(APPEND version_parts 0)
+  math(EXPR count "${count} + 1")
+endwhile()
+list(JOIN version_parts "." version_4)
+string(REGEX REPLACE "^([Hh][Tt][Tt][Pp][Ss]://)([^/?#@]*@)?([^/?#]+).*$" "https://\\3" site
+       "${LANDING_URL}")
+nsis_text("${site}" site)
 nsis_text("${LAUNCHER_FILE}" launcher_file)
 string(APPEND nsh "!define STUB ${STUB}\n" "!define GAME_NAME ${name}\n"
                   "!define GAME_VERSION ${version}\n" "!define PUBLISHER ${publisher}\n"
+                  "!define VERSION_4 ${version_4}\n" "!define SITE ${site}\n"
                   "!define LAUNCHER_FILE ${launcher_file}\n")
 foreach(pair "OUTPUT;${OUTPUT}" "ICON;${ICON}" "LAUNCHER;${LAUNCHER}" "REPORT;${REPORT}"
              "LICENSE;${WORK}/LICENSE" "NOTICES;${WORK}/THIRD-PARTY-NOTICES.txt"

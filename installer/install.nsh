@@ -15,11 +15,36 @@
 ; not written or deleted, which is what setting it aside does.
 
 Var Location  ; the folder this game's entry names, "" when it has none
+Var Installed ; the version this game's entry names, "" when it has none
 Var Record    ; what the installation's record was: trusted, legacy, untrusted, missing (nolist)
 
 Function .onInit
   SetShellVarContext current
   Call TakeLock
+  Call RefuseDowngrade
+FunctionEnd
+
+; An older version over a newer one is asked first (default: no); silently it is refused with exit
+; code 3 and nothing changed, unless the command line says /DOWNGRADE.
+Function RefuseDowngrade
+  ReadRegStr $Installed HKCU "${UNINSTALL_KEY}" "DisplayVersion"
+  installation::CompareVersions "${GAME_VERSION}" "$Installed"
+  Pop $0
+  ${If} $0 != "-1"
+    Return
+  ${EndIf}
+  ${GetParameters} $1
+  ClearErrors
+  ${GetOptions} $1 "/DOWNGRADE" $2
+  ${IfNot} ${Errors}
+    Return
+  ${EndIf}
+  ${IfNot} ${Silent}
+    MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "${GAME_NAME} $Installed is installed, which is newer than ${GAME_VERSION}.$\r$\n$\r$\nReplace it with the older version ${GAME_VERSION}?" IDYES downgrade
+  ${EndIf}
+  SetErrorLevel 3
+  Quit
+  downgrade:
 FunctionEnd
 
 ; Installs one file; one that could not be written is added to $Failed. What was there before is
@@ -117,6 +142,9 @@ Section "-Game" GameSection
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" _?=$INSTDIR'
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
     WriteRegStr HKCU "${UNINSTALL_KEY}" "Shortcuts" "${SHORTCUTS}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "URLInfoAbout" "${SITE}"
+    ${GetTime} "" "L" $1 $2 $3 $4 $5 $6 $7  ; day, month, year (local)
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallDate" "$3$2$1"
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
     SectionGetSize ${GameSection} $0

@@ -16,7 +16,11 @@ RequestExecutionLevel user
 ; same bytes, and an installed file takes the time it was installed.
 SetDateSave off
 
-Name "${GAME_NAME}"
+; The caption and the pages name the game and its version; the foot line, its publisher.
+Name "${GAME_NAME} ${GAME_VERSION}"
+BrandingText "${PUBLISHER}"
+; Windows scales a program that does not say it is DPI-aware as a bitmap: blurry at 150 %.
+ManifestDPIAware true
 OutFile "${OUTPUT_SOURCE}"
 InstallDir "$LOCALAPPDATA\Programs\${GAME_NAME}"
 Icon "${ICON_SOURCE}"
@@ -36,6 +40,8 @@ InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 !include WinVer.nsh
 !include FileFunc.nsh
 !include MUI2.nsh
+!define MUI_ABORTWARNING
+!define MUI_UNABORTWARNING
 !define MUI_ICON "${ICON_SOURCE}"
 !define MUI_UNICON "${ICON_SOURCE}"
 !insertmacro MUI_PAGE_DIRECTORY
@@ -46,6 +52,15 @@ InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+
+; A version block, so that Explorer's Properties of the file name the game, its publisher and version.
+VIProductVersion "${VERSION_4}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "${GAME_NAME}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${GAME_VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${GAME_VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "${GAME_NAME} ${GAME_VERSION} setup"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PUBLISHER}"
 
 Var Failed  ; what could not be removed, replaced or written, ", "-separated
 

@@ -13,6 +13,8 @@
 //   name EndPrograms FOLDER LIST     -> those that could not be ended ("" when all were)
 //   FinishUninstall PID FOLDER GAME -> "1" when uninstall.exe is gone, else "0"
 //   ProcessId                   -> this process's id
+//   CompareVersions A B         -> "-1" | "0" | "1" as A is older, the same or newer; "" when
+//                                  either is not a version
 //
 // LIST is this version's own list (the build's, unpacked beside the plug-in). A state is "trusted",
 // "legacy", "untrusted" or "missing" (the installation's record), or "nolist" when LIST could not
@@ -236,4 +238,12 @@ NSIS_FUNCTION(FinishUninstall) {
 
 NSIS_FUNCTION(ProcessId) {
   Stack(top, stringSize).Push(Decimal(GetCurrentProcessId()));
+}
+
+NSIS_FUNCTION(CompareVersions) {
+  Stack stack(top, stringSize);
+  const LaunchText a = stack.Pop();
+  const LaunchText b = stack.Pop();
+  int order = 0;
+  stack.Push(!CompareVersions(a, b, order) ? u"" : (order < 0 ? u"-1" : (order > 0 ? u"1" : u"0")));
 }

@@ -208,3 +208,33 @@ bool ParseOwnList(const std::vector<BYTE>& utf8, std::size_t folderLength,
   }
   return true;
 }
+
+bool ParseVersion(const LaunchText& text, std::vector<unsigned>& parts) {
+  parts.assign(1, 0);
+  bool digit = false;
+  for (char16_t unit : text) {
+    if (unit == u'.' && digit && parts.size() < 4) {
+      parts.push_back(0);
+      digit = false;
+    } else if (unit >= u'0' && unit <= u'9' && parts.back() <= 6553 &&
+               parts.back() * 10 + (unit - u'0') <= 65535) {
+      parts.back() = parts.back() * 10 + static_cast<unsigned>(unit - u'0');
+      digit = true;
+    } else {
+      parts.clear();
+      return false;
+    }
+  }
+  if (!digit) parts.clear();
+  return digit;
+}
+
+bool CompareVersions(const LaunchText& a, const LaunchText& b, int& order) {
+  std::vector<unsigned> first;
+  std::vector<unsigned> second;
+  if (!ParseVersion(a, first) || !ParseVersion(b, second)) return false;
+  first.resize(4, 0);
+  second.resize(4, 0);
+  order = first < second ? -1 : (second < first ? 1 : 0);
+  return true;
+}

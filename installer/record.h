@@ -71,3 +71,11 @@ bool ParseOwnList(const std::vector<BYTE>& utf8, std::size_t folderLength,
                   std::vector<LaunchText>& entries);
 
 std::uint32_t Crc32(const BYTE* data, std::size_t size);
+
+// A game's version as the build allows it: one to four numbers of 0 to 65535, separated by dots.
+// False, and `parts` empty, for anything else.
+bool ParseVersion(const LaunchText& text, std::vector<unsigned>& parts);
+
+// -1, 0 or 1 as version `a` is older than, the same as, or newer than `b`, a missing number
+// counting as 0 ("2" is "2.0.0.0"); false when either is not a version.
+bool CompareVersions(const LaunchText& a, const LaunchText& b, int& order);

@@ -147,4 +147,23 @@ TEST(Record, OwnListIsStrictUtf8OfPlainEntries) {
   }
 }
 
+TEST(Record, VersionsCompareNumberByNumber) {
+  const struct {
+    LaunchText a, b;
+    int order;  // 2: not both versions
+  } rows[] = {
+      {u"2.0", u"1.0", 1},       {u"1.0", u"2.0", -1},     {u"1.10", u"1.9", 1},
+      {u"2", u"2.0.0.0", 0},     {u"1.0.0.1", u"1.0", 1},  {u"65535", u"65534.9", 1},
+      {u"1.0", u"1.0", 0},       {u"01.2", u"1.2", 0},     {u"", u"1.0", 2},
+      {u"1.0.0.0.0", u"1.0", 2}, {u"1..0", u"1.0", 2},     {u"1.0.", u"1.0", 2},
+      {u".1", u"1.0", 2},        {u"1.0-beta", u"1.0", 2}, {u"65536", u"1.0", 2},
+      {u"1.0", u"v1.0", 2},      {u"1,0", u"1.0", 2},      {u"99999999999", u"1", 2},
+  };
+  for (const auto& row : rows) {
+    int order = 7;
+    const bool compared = CompareVersions(row.a, row.b, order);
+    EXPECT_EQ(compared ? order : 2, row.order) << fake::Narrow(row.a + u" ~ " + row.b);
+  }
+}
+
 }  // namespace

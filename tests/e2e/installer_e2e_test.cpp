@@ -266,6 +266,13 @@ TEST_F(InstallerScenario, UpdatesAndUninstallsWhileTheLauncherWaitsKeepingThePla
     EXPECT_EQ(Lower(RegText(HKEY_CURRENT_USER, kEntry, text.name)), Lower(text.value))
         << Utf8(text.name);
   }
+  // The install date as Installed apps shows it (today, YYYYMMDD), and the game's site.
+  SYSTEMTIME today{};
+  GetLocalTime(&today);
+  wchar_t date[9] = {};
+  swprintf(date, 9, L"%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"InstallDate"), date);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"URLInfoAbout"), L"https://www.wgame.example");
   EXPECT_EQ(EntryNumber(L"NoModify"), 1u);
   EXPECT_EQ(EntryNumber(L"NoRepair"), 1u);
   // KiB: the two programs alone take more than 300.
@@ -518,6 +525,21 @@ TEST_F(InstallerScenario, UpdateThatCannotWriteAFileIsUndone) {
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"2.0");
   EXPECT_FALSE(Exists(folder + L"\\extras"));
   EXPECT_FALSE(Exists(folder + L"\\replaced-while-running"));
+}
+
+// An older version over a newer one: silently refused with exit code 3, changing nothing, unless
+// the command line says /DOWNGRADE.
+TEST_F(InstallerScenario, OlderVersionOverANewerOneIsRefusedSilentlyUnlessAsked) {
+  const std::wstring folder = Folder(L"Wgame Demo");
+  ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe", L" /D=" + folder), 0u) << "2.0";
+  const std::vector<std::wstring> installed = Entries(folder);
+  EXPECT_EQ(Install(L"wgame-demo-setup.exe"), 3u) << "1.0 over 2.0";
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"2.0");
+  EXPECT_EQ(Entries(folder), installed);
+  EXPECT_EQ(Install(L"wgame-demo-setup.exe", L" /DOWNGRADE"), 0u) << "1.0 over 2.0, asked for";
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"1.0");
+  EXPECT_TRUE(Exists(folder + L"\\extras\\intro.txt"));
+  EXPECT_EQ(Install(L"wgame-demo-setup.exe"), 0u) << "the same version again";
 }
 
 }  // namespace
