@@ -206,7 +206,7 @@ if(ARCH STREQUAL "i686")
   # The installer's own plug-in, which it unpacks and loads as it does NSIS's: the floor, and the
   # functions its script calls, read from the file.
   launcher_add_test(build.installer-plugin-installation
-    COMMAND ${check} --plugin BeginUpdate,CommitUpdate,EndPrograms,FinishUninstall,Lock,ProcessId,RecordState,RemoveShortcuts,RollBackUpdate,RunningPrograms,SameFolder,Uninstall
+    COMMAND ${check} --plugin BeginUpdate,CommitUpdate,CompareVersions,EndPrograms,FinishUninstall,Lock,ProcessId,RecordState,RemoveShortcuts,RollBackUpdate,RunningPrograms,SameFolder,Uninstall
             ${SHIPPED_PLUGIN})
   # The NSIS plugin the installer unpacks and loads while it runs (the finish page's UserInfo),
   # from the folder makensis takes it from.

@@ -16,12 +16,84 @@
 
 Var Location  ; the folder this game's entry names, "" when it has none
 Var Installed ; the version this game's entry names, "" when it has none
+Var DesktopChoice ; 1 when the desktop shortcut is to be there
 Var Record    ; what the installation's record was: trusted, legacy, untrusted, missing (nolist)
 
 Function .onInit
   SetShellVarContext current
   Call TakeLock
   Call RefuseDowngrade
+  Call ChooseDesktopShortcut
+  ${If} $Installed == ""
+    StrCpy $Purpose "Setup will install ${GAME_NAME} ${GAME_VERSION} in the following folder."
+  ${ElseIf} $Installed == "${GAME_VERSION}"
+    StrCpy $Purpose "${GAME_NAME} ${GAME_VERSION} is installed: Setup will repair it, keeping your files and choices."
+  ${Else}
+    StrCpy $Purpose "Setup will update ${GAME_NAME} from version $Installed to ${GAME_VERSION}, keeping your files and choices."
+  ${EndIf}
+FunctionEnd
+
+; The desktop shortcut: there by default. An earlier install's choice holds (the entry remembers
+; it), and a shortcut the player deleted since stays deleted; /NODESKTOP leaves it out.
+Function ChooseDesktopShortcut
+  StrCpy $DesktopChoice 1
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "DesktopShortcut"
+  ReadRegStr $Location HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == "0"
+    StrCpy $DesktopChoice 0
+  ${ElseIf} $Location != ""
+  ${AndIfNot} ${FileExists} "${DESKTOP_SHORTCUT}"
+    StrCpy $DesktopChoice 0
+  ${EndIf}
+  ${GetParameters} $1
+  ClearErrors
+  ${GetOptions} $1 "/NODESKTOP" $2
+  ${IfNot} ${Errors}
+    StrCpy $DesktopChoice 0
+  ${EndIf}
+FunctionEnd
+
+; The finish page's box shows the choice; a change made there is carried out, and remembered.
+Function ShowDesktopChoice
+  ${If} $DesktopChoice == 1
+    SendMessage $mui.FinishPage.ShowReadme ${BM_SETCHECK} 1 0  ; BST_CHECKED
+  ${Else}
+    SendMessage $mui.FinishPage.ShowReadme ${BM_SETCHECK} 0 0
+  ${EndIf}
+FunctionEnd
+
+Function TakeDesktopChoice
+  SendMessage $mui.FinishPage.ShowReadme ${BM_GETCHECK} 0 0 $0
+  ${If} $0 == 1
+    StrCpy $0 1
+  ${Else}
+    StrCpy $0 0
+  ${EndIf}
+  ${If} $0 == $DesktopChoice
+    Return
+  ${EndIf}
+  StrCpy $DesktopChoice $0
+  ${If} $DesktopChoice == 1
+    SetOutPath "$INSTDIR"
+    CreateShortCut "${DESKTOP_SHORTCUT}" "$INSTDIR\${LAUNCHER_FILE}" "" "$INSTDIR\${LAUNCHER_FILE}" 0
+  ${Else}
+    Delete "${DESKTOP_SHORTCUT}"
+  ${EndIf}
+  Call RememberShortcuts
+FunctionEnd
+
+; What the finish page does for a checked box: TakeDesktopChoice has done it.
+Function DesktopChoiceTaken
+FunctionEnd
+
+; The entry's DesktopShortcut and Shortcuts, as $DesktopChoice says.
+Function RememberShortcuts
+  StrCpy $0 "${SHORTCUTS}"
+  ${If} $DesktopChoice != 1
+    StrCpy $0 "${START_MENU}\${GAME_NAME}.lnk|${START_MENU}\${GAME_NAME} support report.lnk"
+  ${EndIf}
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Shortcuts" "$0"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DesktopShortcut" "$DesktopChoice"
 FunctionEnd
 
 ; An older version over a newer one is asked first (default: no); silently it is refused with exit
@@ -123,10 +195,14 @@ Section "-Game" GameSection
   CreateDirectory "${START_MENU}"
   CreateShortCut "${START_MENU}\${GAME_NAME}.lnk" "$INSTDIR\${LAUNCHER_FILE}" "" "$INSTDIR\${LAUNCHER_FILE}" 0
   CreateShortCut "${START_MENU}\${GAME_NAME} support report.lnk" "$INSTDIR\launcher-report.exe"
-  CreateShortCut "$DESKTOP\${GAME_NAME}.lnk" "$INSTDIR\${LAUNCHER_FILE}" "" "$INSTDIR\${LAUNCHER_FILE}" 0
   !insertmacro EXPECT_MADE "${START_MENU}\${GAME_NAME}.lnk"
   !insertmacro EXPECT_MADE "${START_MENU}\${GAME_NAME} support report.lnk"
-  !insertmacro EXPECT_MADE "$DESKTOP\${GAME_NAME}.lnk"
+  ${If} $DesktopChoice == 1
+    CreateShortCut "${DESKTOP_SHORTCUT}" "$INSTDIR\${LAUNCHER_FILE}" "" "$INSTDIR\${LAUNCHER_FILE}" 0
+    !insertmacro EXPECT_MADE "${DESKTOP_SHORTCUT}"
+  ${ElseIf} $Location != ""
+    Delete "${DESKTOP_SHORTCUT}"  ; an earlier install's, which the player now declines
+  ${EndIf}
 
   ; The entry in Installed apps, for this player only, written last; installing again writes the
   ; same key. The uninstaller runs in place (_?=), so that whoever starts it gets its real exit
@@ -141,7 +217,7 @@ Section "-Game" GameSection
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" _?=$INSTDIR'
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "Shortcuts" "${SHORTCUTS}"
+    Call RememberShortcuts
     WriteRegStr HKCU "${UNINSTALL_KEY}" "URLInfoAbout" "${SITE}"
     ${GetTime} "" "L" $1 $2 $3 $4 $5 $6 $7  ; day, month, year (local)
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallDate" "$3$2$1"

@@ -31,8 +31,10 @@ ShowUninstDetails nevershow
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${GAME_NAME}"
 !define START_MENU "$SMPROGRAMS\${GAME_NAME}"
 !define OWN_LIST "$PLUGINSDIR\own-files.txt"
-; The shortcuts an install makes, as its entry remembers them (full paths, "|"-separated).
-!define SHORTCUTS "${START_MENU}\${GAME_NAME}.lnk|${START_MENU}\${GAME_NAME} support report.lnk|$DESKTOP\${GAME_NAME}.lnk"
+; The shortcuts an install makes, as its entry remembers them (full paths, "|"-separated): those
+; in the Start menu always, the one on the desktop when the player keeps it.
+!define DESKTOP_SHORTCUT "$DESKTOP\${GAME_NAME}.lnk"
+!define SHORTCUTS "${START_MENU}\${GAME_NAME}.lnk|${START_MENU}\${GAME_NAME} support report.lnk|${DESKTOP_SHORTCUT}"
 ; An update installs where the game already is (its entry's InstallLocation); /D= still wins.
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 
@@ -44,10 +46,19 @@ InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 !define MUI_UNABORTWARNING
 !define MUI_ICON "${ICON_SOURCE}"
 !define MUI_UNICON "${ICON_SOURCE}"
+; It says whether it installs, updates (from which version) or repairs ($Purpose, from .onInit).
+Var Purpose
+!define MUI_DIRECTORYPAGE_TEXT_TOP "$Purpose"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_FUNCTION StartGame
+; The desktop shortcut, offered as the install decided it (install.nsh, ChooseDesktopShortcut).
+!define MUI_FINISHPAGE_SHOWREADME
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Keep a shortcut on the desktop"
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION DesktopChoiceTaken
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW ShowDesktopChoice
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE TakeDesktopChoice
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -62,7 +73,7 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${GAME_VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "${GAME_NAME} ${GAME_VERSION} setup"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PUBLISHER}"
 
-Var Failed  ; what could not be removed, replaced or written, ", "-separated
+Var Failed   ; what could not be removed, replaced or written, ", "-separated
 
 ; What the installer and the uninstaller both do (the uninstaller's names start with "un.").
 !macro SHARED_FUNCTIONS UN

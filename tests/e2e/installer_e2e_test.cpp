@@ -542,4 +542,35 @@ TEST_F(InstallerScenario, OlderVersionOverANewerOneIsRefusedSilentlyUnlessAsked)
   EXPECT_EQ(Install(L"wgame-demo-setup.exe"), 0u) << "the same version again";
 }
 
+// The desktop shortcut is the player's: declined with /NODESKTOP, or deleted by hand, it stays away
+// through updates and repairs; the entry remembers the choice.
+TEST_F(InstallerScenario, DesktopShortcutStaysThePlayersChoiceThroughUpdates) {
+  const std::wstring folder = Folder(L"Wgame Demo");
+  const struct {
+    const wchar_t* installer;
+    std::wstring options;
+  } steps[] = {
+      {L"wgame-demo-setup.exe", L" /NODESKTOP /D=" + folder},
+      {L"wgame-demo-2.0-setup.exe", L""},  // the update keeps the choice
+      {L"wgame-demo-setup.exe", L" /DOWNGRADE"},
+  };
+  for (const auto& step : steps) {
+    ASSERT_EQ(Install(step.installer, step.options), 0u) << Utf8(step.options);
+    EXPECT_FALSE(Exists(DesktopLink())) << Utf8(step.installer) << Utf8(step.options);
+    EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DesktopShortcut"), L"0");
+  }
+  ASSERT_EQ(Uninstall(), 0u);
+
+  ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + folder), 0u) << "on by default";
+  EXPECT_TRUE(Exists(DesktopLink()));
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DesktopShortcut"), L"1");
+  ASSERT_TRUE(DeleteFileW(DesktopLink().c_str())) << "the player deletes it";
+  ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 0u);
+  EXPECT_FALSE(Exists(DesktopLink())) << "the update brought back a deleted shortcut";
+  ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe"), 0u) << "repair";
+  EXPECT_FALSE(Exists(DesktopLink())) << "the repair brought back a deleted shortcut";
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DesktopShortcut"), L"0");
+  EXPECT_EQ(Entries(StartMenu()).size(), 2u);
+}
+
 }  // namespace
