@@ -172,6 +172,12 @@ class InstallerScenario : public BrowserScenario {
   static DWORD Uninstall() {
     return RunToEnd(RegText(HKEY_CURRENT_USER, kEntry, L"QuietUninstallString"), 120000);
   }
+  // An uninstall ends with its finishing copy, which deletes uninstall.exe once the uninstaller has
+  // ended: the player's next step comes after that.
+  static void AwaitUninstallFinished(const std::wstring& folder) {
+    const unsigned long long deadline = Now() + 30000 + StartAllowanceMs();
+    while (Exists(folder + L"\\uninstall.exe") && Now() < deadline) Sleep(100);
+  }
 
   // The browser lives until `flag` exists; a launcher started now waits for it.
   void BrowserLivesUntil(const std::wstring& flag) {
@@ -371,8 +377,7 @@ TEST_F(InstallerScenario, UpdatesAndUninstallsWhileTheLauncherWaitsKeepingThePla
 
   // Tried again, it removes all but the player's save; its own file goes once it has ended.
   EXPECT_EQ(Uninstall(), 0u);
-  const unsigned long long deadline = Now() + 30000 + StartAllowanceMs();
-  while (Exists(folder + L"\\uninstall.exe") && Now() < deadline) Sleep(100);
+  AwaitUninstallFinished(folder);
   EXPECT_EQ(Entries(folder), (std::vector<std::wstring>{L"saves", L"saves\\slot1.sav"}));
   EXPECT_FALSE(Exists(StartMenu()));
   EXPECT_FALSE(Exists(DesktopLink()));
@@ -441,8 +446,7 @@ TEST_F(InstallerScenario, DamagedRecordKeepsEverySaveAndAnUninstallWithoutOneSay
   // what it cannot vouch for, and says so.
   WriteFileText(record, std::string(ReadFileText(record).size(), '\0'));
   EXPECT_EQ(Uninstall(), 2u) << "an uninstall that could not vouch for every file";
-  const unsigned long long deadline = Now() + 30000 + StartAllowanceMs();
-  while (Exists(folder + L"\\uninstall.exe") && Now() < deadline) Sleep(100);
+  AwaitUninstallFinished(folder);
   EXPECT_EQ(Entries(folder), (std::vector<std::wstring>{L"extras", L"extras\\intro.txt", L"saves",
                                                         L"saves\\slot1.sav"}));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
@@ -560,6 +564,8 @@ TEST_F(InstallerScenario, DesktopShortcutStaysThePlayersChoiceThroughUpdates) {
     EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DesktopShortcut"), L"0");
   }
   ASSERT_EQ(Uninstall(), 0u);
+  AwaitUninstallFinished(folder);
+  ASSERT_FALSE(Exists(folder + L"\\uninstall.exe")) << "the uninstall did not finish";
 
   ASSERT_EQ(Install(L"wgame-demo-setup.exe", L" /D=" + folder), 0u) << "on by default";
   EXPECT_TRUE(Exists(DesktopLink()));
