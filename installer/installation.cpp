@@ -212,11 +212,7 @@ bool SetAside(const LaunchText& folder, const LaunchText& entry) {
   if (!SetAsideFolderReady(setAside)) return false;
   const LaunchText name = entry.substr(entry.rfind(u'\\') + 1);
   for (int n = 1; n < 1000; ++n) {
-    LaunchText number;
-    for (int rest = n; rest != 0; rest /= 10) {
-      number.insert(number.begin(), static_cast<char16_t>(u'0' + rest % 10));
-    }
-    LaunchText aside = number;
+    LaunchText aside = Decimal(static_cast<std::size_t>(n));
     aside.append(u"-").append(name);
     LaunchText target = setAside;
     target.append(u"\\").append(aside);

@@ -22,24 +22,19 @@ TEST(Plans, UpdateTakesOnlyWhatATrustedRecordNamesUninstallFallsBackOnItsOwnFile
                        u"extras\\",
                        u"fscommand\\"};
   const Entries ownFiles = {u"launcher.exe", u"LICENSE", u"fscommand\\wgame.exe"};
+  // With a record it can trust, whole or in the older form, the old version's files too.
+  const RemovalPlan trustedUpdate = {{u"launcher.exe", u"LICENSE", u"fscommand\\wgame.exe",
+                                      u"extras\\intro.txt", u"extras\\deep\\a.txt"},
+                                     {u"extras\\deep\\", u"extras\\"}};
+  const RemovalPlan trustedUninstall = {{u"launcher.exe", u"license", u"fscommand\\wgame.exe",
+                                         u"extras\\intro.txt", u"extras\\deep\\a.txt"},
+                                        {u"extras\\deep\\", u"extras\\", u"fscommand\\"}};
   const struct {
     RecordState state;
     RemovalPlan update, uninstall;
   } rows[] = {
-      {RecordState::kTrusted,
-       {{u"launcher.exe", u"LICENSE", u"fscommand\\wgame.exe", u"extras\\intro.txt",
-         u"extras\\deep\\a.txt"},
-        {u"extras\\deep\\", u"extras\\"}},
-       {{u"launcher.exe", u"license", u"fscommand\\wgame.exe", u"extras\\intro.txt",
-         u"extras\\deep\\a.txt"},
-        {u"extras\\deep\\", u"extras\\", u"fscommand\\"}}},
-      {RecordState::kLegacy,
-       {{u"launcher.exe", u"LICENSE", u"fscommand\\wgame.exe", u"extras\\intro.txt",
-         u"extras\\deep\\a.txt"},
-        {u"extras\\deep\\", u"extras\\"}},
-       {{u"launcher.exe", u"license", u"fscommand\\wgame.exe", u"extras\\intro.txt",
-         u"extras\\deep\\a.txt"},
-        {u"extras\\deep\\", u"extras\\", u"fscommand\\"}}},
+      {RecordState::kTrusted, trustedUpdate, trustedUninstall},
+      {RecordState::kLegacy, trustedUpdate, trustedUninstall},
       {RecordState::kUntrusted, {ownFiles, {}}, {ownFiles, {u"fscommand\\"}}},
       {RecordState::kMissing, {ownFiles, {}}, {ownFiles, {u"fscommand\\"}}},
   };

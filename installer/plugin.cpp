@@ -91,13 +91,15 @@ void Append(std::vector<LaunchText>& to, const std::vector<LaunchText>& more) {
   to.insert(to.end(), more.begin(), more.end());
 }
 
-LaunchText Decimal(DWORD value) {
-  LaunchText text;
-  do {
-    text.insert(text.begin(), static_cast<char16_t>(u'0' + value % 10));
-    value /= 10;
-  } while (value != 0);
-  return text;
+// Pops the installation folder and the path of this version's own list, and reads the list. When
+// it cannot be read, answers as every call that needs it does: nothing stayed, "nolist".
+bool PopFolderAndOwnList(Stack& stack, LaunchText& folder, std::vector<LaunchText>& own) {
+  folder = stack.Pop();
+  const LaunchText list = stack.Pop();
+  if (ReadOwnList(list, folder, own)) return true;
+  stack.Push(u"");
+  stack.Push(u"nolist");
+  return false;
 }
 
 DWORD ParseDecimal(const LaunchText& text) {
@@ -149,14 +151,9 @@ NSIS_FUNCTION(RecordState) {
 
 NSIS_FUNCTION(BeginUpdate) {
   Stack stack(top, stringSize);
-  const LaunchText folder = stack.Pop();
-  const LaunchText list = stack.Pop();
+  LaunchText folder;
   std::vector<LaunchText> own;
-  if (!ReadOwnList(list, folder, own)) {
-    stack.Push(u"");
-    stack.Push(u"nolist");
-    return;
-  }
+  if (!PopFolderAndOwnList(stack, folder, own)) return;
   const UpdateStart start = BeginUpdate(folder, own);
   stack.Push(Joined(folder, start.stayed));
   stack.Push(StateName(start.old));
@@ -180,14 +177,9 @@ NSIS_FUNCTION(CommitUpdate) {
 // whatever earlier updates set aside. The record goes last, only when nothing else stayed.
 NSIS_FUNCTION(Uninstall) {
   Stack stack(top, stringSize);
-  const LaunchText folder = stack.Pop();
-  const LaunchText list = stack.Pop();
+  LaunchText folder;
   std::vector<LaunchText> own;
-  if (!ReadOwnList(list, folder, own)) {
-    stack.Push(u"");
-    stack.Push(u"nolist");
-    return;
-  }
+  if (!PopFolderAndOwnList(stack, folder, own)) return;
   RecoverUpdate(folder);
   const Record old = ReadRecord(folder);
   std::vector<LaunchText> stayed = CarryOut(folder, PlanUninstall(old, own));

@@ -37,15 +37,6 @@ LaunchText Hex8(std::uint32_t value) {
   return text;
 }
 
-LaunchText Decimal(std::size_t value) {
-  LaunchText text;
-  do {
-    text.insert(text.begin(), static_cast<char16_t>(u'0' + value % 10));
-    value /= 10;
-  } while (value != 0);
-  return text;
-}
-
 void AppendLine(std::vector<BYTE>& bytes, const LaunchText& line) {
   for (char16_t unit : line + u"\r\n") {
     bytes.push_back(static_cast<BYTE>(unit & 0xFF));
@@ -121,6 +112,15 @@ bool DecodeUtf8(const std::vector<BYTE>& utf8, LaunchText& text) {
 }
 
 }  // namespace
+
+LaunchText Decimal(std::size_t value) {
+  LaunchText text;
+  do {
+    text.insert(text.begin(), static_cast<char16_t>(u'0' + value % 10));
+    value /= 10;
+  } while (value != 0);
+  return text;
+}
 
 std::uint32_t Crc32(const BYTE* data, std::size_t size) {
   std::uint32_t crc = 0xFFFFFFFFu;

@@ -72,6 +72,9 @@ bool ParseOwnList(const std::vector<BYTE>& utf8, std::size_t folderLength,
 
 std::uint32_t Crc32(const BYTE* data, std::size_t size);
 
+// `value` in decimal digits.
+LaunchText Decimal(std::size_t value);
+
 // A game's version as the build allows it: one to four numbers of 0 to 65535, separated by dots.
 // False, and `parts` empty, for anything else.
 bool ParseVersion(const LaunchText& text, std::vector<unsigned>& parts);
