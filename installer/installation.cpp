@@ -121,6 +121,16 @@ LaunchText JournalPath(const LaunchText& folder) {
   return folder + u"\\" + kSetAsideName + u"\\" + kJournalName;
 }
 
+// Writes all of `bytes` to `file` from where it stands, flushes and closes it: true only when all
+// of that succeeded.
+bool WriteAll(HANDLE file, const std::vector<BYTE>& bytes) {
+  DWORD written = 0;
+  const bool whole =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size() && FlushFileBuffers(file);
+  return CloseHandle(file) && whole;
+}
+
 // Appends `line` to the journal, made with its byte-order mark when new, and flushes it: the move
 // it announces comes only after it is on the disk.
 bool Journal(const LaunchText& folder, const LaunchText& line) {
@@ -128,18 +138,14 @@ bool Journal(const LaunchText& folder, const LaunchText& line) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const DWORD end = SetFilePointer(file, 0, nullptr, FILE_END);
+  if (end == INVALID_SET_FILE_POINTER) {
+    CloseHandle(file);
+    return false;
+  }
   std::vector<BYTE> bytes;
   if (end == 0) bytes = {0xFF, 0xFE};
-  for (char16_t unit : line + u"\r\n") {
-    bytes.push_back(static_cast<BYTE>(unit & 0xFF));
-    bytes.push_back(static_cast<BYTE>(unit >> 8));
-  }
-  DWORD written = 0;
-  const bool whole =
-      end != INVALID_SET_FILE_POINTER &&
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-      written == bytes.size() && FlushFileBuffers(file);
-  return CloseHandle(file) && whole;
+  AppendLine(bytes, line);
+  return WriteAll(file, bytes);
 }
 
 struct Move {
@@ -257,6 +263,7 @@ std::vector<LaunchText> RollBack(const LaunchText& folder, const JournalState& j
 using QueryImageFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, DWORD*);
 using ModuleFileFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
 
+// `path` as its long form (GetLongPathNameW, where it exists), case folded, no trailing backslash.
 LaunchText LongForm(const LaunchText& path) {
   LaunchText buffer(MAX_PATH, u'\0');
   const DWORD length = GetLongPathNameW(Wide(path), WideBuffer(buffer), MAX_PATH);
@@ -382,13 +389,7 @@ bool WriteRecord(const LaunchText& folder, const std::vector<LaunchText>& entrie
   const std::vector<BYTE> bytes = RecordBytes(entries);
   const HANDLE file = CreateFileW(Wide(folder + u"\\" + kRecordName), GENERIC_WRITE, 0, nullptr,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool whole =
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-      written == bytes.size();
-  const bool flushed = whole && FlushFileBuffers(file);
-  return CloseHandle(file) && flushed;
+  return file != INVALID_HANDLE_VALUE && WriteAll(file, bytes);
 }
 
 bool ReadOwnList(const LaunchText& path, const LaunchText& folder, std::vector<LaunchText>& own) {
@@ -434,14 +435,7 @@ std::vector<LaunchText> ClearSetAside(const LaunchText& folder) {
 }
 
 bool SameFolder(const LaunchText& a, const LaunchText& b) {
-  auto longForm = [](const LaunchText& path) {
-    LaunchText buffer(MAX_PATH, u'\0');
-    const DWORD length = GetLongPathNameW(Wide(path), WideBuffer(buffer), MAX_PATH);
-    LaunchText form = length != 0 && length < MAX_PATH ? buffer.substr(0, length) : path;
-    while (form.size() > 3 && form.back() == u'\\') form.pop_back();
-    return FoldLowerSystem(form);
-  };
-  return !a.empty() && !b.empty() && longForm(a) == longForm(b);
+  return !a.empty() && !b.empty() && LongForm(a) == LongForm(b);
 }
 
 std::vector<LaunchText> RemoveShortcuts(const LaunchText& list) {
@@ -491,14 +485,13 @@ std::vector<InstalledProgram> RunningPrograms(const LaunchText& folder,
     if (image.empty()) continue;
     const LaunchText path = LongForm(image);
     if (path.compare(0, root.size(), root) != 0) continue;
-    const LaunchText below = path.substr(root.size());
+    const LaunchText below = path.substr(root.size());  // folded, as the long form is
     if (path.compare(0, setAside.size(), setAside) == 0 &&
         path.find(u'\\', setAside.size()) == LaunchText::npos) {
       programs.push_back({entry.th32ProcessID, SetAsideName(image.substr(image.rfind(u'\\') + 1))});
     } else {
-      const LaunchText folded = FoldLowerSystem(below);
       for (const LaunchText& file : files) {
-        if (FoldLowerSystem(file) == folded) {
+        if (FoldLowerSystem(file) == below) {
           programs.push_back({entry.th32ProcessID, file.substr(file.rfind(u'\\') + 1)});
           break;
         }

@@ -112,14 +112,13 @@ DWORD ParseDecimal(const LaunchText& text) {
 }
 
 // The installation's programs that run: of the files its record names and this version's own.
-// False when the own list cannot be read.
-bool ProgramsOf(Stack& stack, std::vector<InstalledProgram>& programs) {
+// None when the own list cannot be read.
+std::vector<InstalledProgram> ProgramsOf(Stack& stack) {
   const LaunchText folder = stack.Pop();
   const LaunchText list = stack.Pop();
   std::vector<LaunchText> own;
-  if (!ReadOwnList(list, folder, own)) return false;
-  programs = RunningPrograms(folder, PlanUninstall(ReadRecord(folder), own).files);
-  return true;
+  if (!ReadOwnList(list, folder, own)) return {};
+  return RunningPrograms(folder, PlanUninstall(ReadRecord(folder), own).files);
 }
 
 }  // namespace
@@ -200,10 +199,8 @@ NSIS_FUNCTION(RemoveShortcuts) {
 
 NSIS_FUNCTION(RunningPrograms) {
   Stack stack(top, stringSize);
-  std::vector<InstalledProgram> programs;
-  ProgramsOf(stack, programs);
   std::vector<LaunchText> names;
-  for (const InstalledProgram& program : programs) {
+  for (const InstalledProgram& program : ProgramsOf(stack)) {
     bool told = false;
     for (const LaunchText& name : names) told = told || name == program.name;
     if (!told) names.push_back(program.name);
@@ -215,9 +212,7 @@ NSIS_FUNCTION(RunningPrograms) {
 // restarts.
 NSIS_FUNCTION(EndPrograms) {
   Stack stack(top, stringSize);
-  std::vector<InstalledProgram> programs;
-  ProgramsOf(stack, programs);
-  stack.Push(Joined(u"", EndPrograms(programs, 5000)));
+  stack.Push(Joined(u"", EndPrograms(ProgramsOf(stack), 5000)));
 }
 
 NSIS_FUNCTION(FinishUninstall) {

@@ -37,13 +37,6 @@ LaunchText Hex8(std::uint32_t value) {
   return text;
 }
 
-void AppendLine(std::vector<BYTE>& bytes, const LaunchText& line) {
-  for (char16_t unit : line + u"\r\n") {
-    bytes.push_back(static_cast<BYTE>(unit & 0xFF));
-    bytes.push_back(static_cast<BYTE>(unit >> 8));
-  }
-}
-
 // The lines of UTF-16LE `bytes` after the byte-order mark, each ended by CR LF. False for an odd
 // length, a zero unit, a CR or LF alone, or text after the last line end (a file cut short).
 bool SplitLines(const std::vector<BYTE>& bytes, std::vector<LaunchText>& lines) {
@@ -120,6 +113,13 @@ LaunchText Decimal(std::size_t value) {
     value /= 10;
   } while (value != 0);
   return text;
+}
+
+void AppendLine(std::vector<BYTE>& bytes, const LaunchText& line) {
+  for (char16_t unit : line + u"\r\n") {
+    bytes.push_back(static_cast<BYTE>(unit & 0xFF));
+    bytes.push_back(static_cast<BYTE>(unit >> 8));
+  }
 }
 
 std::uint32_t Crc32(const BYTE* data, std::size_t size) {

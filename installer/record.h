@@ -72,6 +72,10 @@ bool ParseOwnList(const std::vector<BYTE>& utf8, std::size_t folderLength,
 
 std::uint32_t Crc32(const BYTE* data, std::size_t size);
 
+// Appends `line` and its CR LF to `bytes`, as UTF-16LE: a line of the record or of the update's
+// journal.
+void AppendLine(std::vector<BYTE>& bytes, const LaunchText& line);
+
 // `value` in decimal digits.
 LaunchText Decimal(std::size_t value);
 

@@ -531,38 +531,32 @@ TEST_F(InstallerScenario, UpdateThatCannotWriteAFileIsUndone) {
   EXPECT_FALSE(Exists(folder + L"\\replaced-while-running"));
 }
 
-// An older version over a newer one: silently refused with exit code 3, changing nothing, unless
-// the command line says /DOWNGRADE.
-TEST_F(InstallerScenario, OlderVersionOverANewerOneIsRefusedSilentlyUnlessAsked) {
-  const std::wstring folder = Folder(L"Wgame Demo");
-  ASSERT_EQ(Install(L"wgame-demo-2.0-setup.exe", L" /D=" + folder), 0u) << "2.0";
-  const std::vector<std::wstring> installed = Entries(folder);
-  EXPECT_EQ(Install(L"wgame-demo-setup.exe"), 3u) << "1.0 over 2.0";
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"2.0");
-  EXPECT_EQ(Entries(folder), installed);
-  EXPECT_EQ(Install(L"wgame-demo-setup.exe", L" /DOWNGRADE"), 0u) << "1.0 over 2.0, asked for";
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), L"1.0");
-  EXPECT_TRUE(Exists(folder + L"\\extras\\intro.txt"));
-  EXPECT_EQ(Install(L"wgame-demo-setup.exe"), 0u) << "the same version again";
-}
-
 // The desktop shortcut is the player's: declined with /NODESKTOP, or deleted by hand, it stays away
-// through updates and repairs; the entry remembers the choice.
-TEST_F(InstallerScenario, DesktopShortcutStaysThePlayersChoiceThroughUpdates) {
+// through updates and repairs; the entry remembers the choice. An older version over a newer one
+// is silently refused, exit code 3 and nothing changed, unless the command line says /DOWNGRADE.
+TEST_F(InstallerScenario, DesktopShortcutStaysThePlayersChoiceAndNoSilentDowngrade) {
   const std::wstring folder = Folder(L"Wgame Demo");
   const struct {
     const wchar_t* installer;
     std::wstring options;
+    DWORD exitCode;
+    const wchar_t* version;  // the entry's afterwards
   } steps[] = {
-      {L"wgame-demo-setup.exe", L" /NODESKTOP /D=" + folder},
-      {L"wgame-demo-2.0-setup.exe", L""},  // the update keeps the choice
-      {L"wgame-demo-setup.exe", L" /DOWNGRADE"},
+      {L"wgame-demo-setup.exe", L" /NODESKTOP /D=" + folder, 0, L"1.0"},
+      {L"wgame-demo-2.0-setup.exe", L"", 0, L"2.0"},  // the update keeps the choice
+      {L"wgame-demo-setup.exe", L"", 3, L"2.0"},      // older over newer, silently
+      {L"wgame-demo-setup.exe", L" /DOWNGRADE", 0, L"1.0"},
   };
   for (const auto& step : steps) {
-    ASSERT_EQ(Install(step.installer, step.options), 0u) << Utf8(step.options);
-    EXPECT_FALSE(Exists(DesktopLink())) << Utf8(step.installer) << Utf8(step.options);
-    EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DesktopShortcut"), L"0");
+    const std::string what = Utf8(step.installer) + Utf8(step.options);
+    const std::vector<std::wstring> before = Entries(folder);
+    ASSERT_EQ(Install(step.installer, step.options), step.exitCode) << what;
+    if (step.exitCode != 0) EXPECT_EQ(Entries(folder), before) << what;
+    EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DisplayVersion"), step.version) << what;
+    EXPECT_FALSE(Exists(DesktopLink())) << what;
+    EXPECT_EQ(RegText(HKEY_CURRENT_USER, kEntry, L"DesktopShortcut"), L"0") << what;
   }
+  EXPECT_TRUE(Exists(folder + L"\\extras\\intro.txt")) << "1.0's own file, after the downgrade";
   ASSERT_EQ(Uninstall(), 0u);
   AwaitUninstallFinished(folder);
   ASSERT_FALSE(Exists(folder + L"\\uninstall.exe")) << "the uninstall did not finish";
